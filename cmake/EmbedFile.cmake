@@ -1,0 +1,5 @@
+file(READ "${IN}" hex HEX)
+string(LENGTH "${hex}" n)
+math(EXPR size "${n} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," body "${hex}")
+file(WRITE "${OUT}" "#include <cstddef>\n#include <cstdint>\nextern const std::uint8_t ${NAME}_data[];\nextern const std::size_t ${NAME}_size;\nalignas(2) const std::uint8_t ${NAME}_data[${size} + 1] = {${body}0};\nconst std::size_t ${NAME}_size = ${size};\n")

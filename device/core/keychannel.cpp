@@ -1,0 +1,60 @@
+#include "keychannel.h"
+
+#include <chrono>
+
+#include "host.h"
+
+std::uint16_t TKeyChannel::WaitForKey(std::int32_t timeoutMs) {
+  bool woke;
+  {
+    // The event is waited on outside the device lock.
+    std::unique_lock<std::mutex> ev(eventMutex_);
+    if (timeoutMs < 0) {
+      event_.wait(ev, [this] { return signalled_; });
+      woke = true;
+    } else {
+      woke = event_.wait_for(ev, std::chrono::milliseconds(timeoutMs), [this] { return signalled_; });
+    }
+  }
+  std::lock_guard<Lock> guard(lock_);
+  if (woke && slot_ == KEY_NONE && OnRefresh) OnRefresh();
+  LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
+  UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+  {
+    std::lock_guard<std::mutex> ev(eventMutex_);
+    signalled_ = false;
+  }
+  const std::uint16_t result = slot_;
+  slot_ = KEY_NONE;
+  return result;
+}
+
+void TKeyChannel::SetKey(std::uint16_t code) {
+  std::lock_guard<Lock> guard(lock_);
+  slot_ = code;
+  {
+    std::lock_guard<std::mutex> ev(eventMutex_);
+    signalled_ = true;
+  }
+  event_.notify_all();
+}
+
+void TKeyChannel::FlushKey() {
+  std::lock_guard<Lock> guard(lock_);
+  if (slot_ != KEY_OFF) slot_ = KEY_NONE;
+}
+
+std::uint32_t TKeyChannel::LanguageValue() {
+  std::lock_guard<Lock> guard(lock_);
+  return languageValue_;
+}
+
+void TKeyChannel::SetLanguageValue(std::uint32_t value) {
+  std::lock_guard<Lock> guard(lock_);
+  languageValue_ = value;
+}
+
+std::uint16_t TKeyChannel::PeekSlot() {
+  std::lock_guard<Lock> guard(lock_);
+  return slot_;
+}

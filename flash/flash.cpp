@@ -1,0 +1,1 @@
+// The point store; filled in with the flash store.

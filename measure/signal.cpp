@@ -1,0 +1,4 @@
+#include "signal.h"
+
+float RotFreq = 32.0f;
+float RotRpm = 1920.0f;

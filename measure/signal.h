@@ -1,0 +1,5 @@
+#pragma once
+// Rotation speed from the demonstration data (no tachometer is attached).
+// RotFreq in Hz, negative when no tachometer signal; RotRpm beside it.
+extern float RotFreq;
+extern float RotRpm;

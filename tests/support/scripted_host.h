@@ -1,0 +1,100 @@
+#pragma once
+// A host for running firmware code in a test: keys are queued with virtual
+// times, time-outs and pauses advance a virtual clock at once, and every
+// presented frame is captured.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+struct TFrame {
+  std::array<std::uint8_t, 128 * 160> px{};  // colour codes, row-major
+  bool backlight = true;
+  std::uint32_t timeMs = 0;  // virtual time when it was presented
+  std::uint8_t At(int x, int y) const { return px[static_cast<std::size_t>(y * 128 + x)]; }
+  bool operator==(const TFrame& o) const { return px == o.px && backlight == o.backlight; }
+};
+
+TFrame CaptureLcd(bool backlight = true);
+
+class TScriptedHost : public IDeviceHost {
+ public:
+  // Installs itself as the device host, loads the fonts and sets the language;
+  // restores the previous host when destroyed.
+  explicit TScriptedHost(std::uint32_t languageValue = 1033);
+  ~TScriptedHost() override;
+  TScriptedHost(const TScriptedHost&) = delete;
+  TScriptedHost& operator=(const TScriptedHost&) = delete;
+
+  // Queues a key, delivered once the virtual clock reaches atMs (0 = at once).
+  void Key(std::uint16_t code, std::uint32_t atMs = 0);
+  void Keys(std::initializer_list<std::uint16_t> codes);
+  // Queues a key delayMs after the time of the previous queued key.
+  void KeyAfter(std::uint32_t delayMs, std::uint16_t code);
+  // A wait with nothing queued past this virtual time switches the device off.
+  std::uint32_t StopAtMs = 600000;
+  void SetLanguage(std::uint32_t languageValue);
+
+  std::uint32_t Now() const { return now_; }
+  void Advance(std::uint32_t ms) { now_ += ms; }
+  const std::vector<TFrame>& Frames() const { return frames_; }
+  const TFrame& LastFrame() const;
+  const std::vector<std::string>& TraceLines() const { return trace_; }
+  const std::vector<std::string>& ErrorBoxes() const { return errors_; }
+  std::size_t WaitCount() const { return waits_; }
+  std::uint16_t Slot() const { return slot_; }
+
+  // Overrides a resource (for tests of broken data); empty vector = remove it.
+  void OverrideRcData(const std::string& name, std::vector<std::uint8_t> bytes);
+  TRtc Rtc{2026, 12, 8, 10, 30, 0};
+  std::vector<TRtc> RtcWrites;
+  // Called at every presented frame (for tests that look at intermediate states).
+  std::function<void(const TFrame&)> OnFrame;
+
+  // IDeviceHost
+  void FlushKey() override;
+  std::uint16_t WaitForKey(std::int32_t timeoutMs) override;
+  void SetKey(std::uint16_t code) override;
+  void UpdateScreen() override;
+  void Sleep(std::int32_t ms) override;
+  std::uint32_t TickCount() override { return now_; }
+  void ReadRtc(TRtc& t) override { t = Rtc; }
+  void WriteRtc(const TRtc& t) override { RtcWrites.push_back(t); }
+  void Trace(const std::string& line) override { trace_.push_back(line); }
+  std::string LoadString(unsigned id) override;
+  bool FindRcData(const char* name, const std::uint8_t** data, std::size_t* size) override;
+  void ErrorBox(const std::string& text) override { errors_.push_back(text); }
+
+ private:
+  struct Pending {
+    std::uint16_t code;
+    std::uint32_t at;
+  };
+  void Refresh();
+  IDeviceHost* previous_;
+  std::deque<Pending> queue_;
+  std::uint16_t slot_ = KEY_NONE;
+  bool slotSet_ = false;
+  std::uint32_t now_ = 0;
+  std::uint32_t lastKeyAt_ = 0;
+  std::uint32_t languageValue_;
+  std::vector<TFrame> frames_;
+  std::vector<std::string> trace_;
+  std::vector<std::string> errors_;
+  std::map<std::string, std::vector<std::uint8_t>> overrides_;
+  std::size_t waits_ = 0;
+};
+
+// Golden frames kept as text under tests/goldens (one character per colour
+// code) with a PNG beside each. ORB_UPDATE_GOLDENS=1 rewrites them; a mismatch
+// writes <name>.actual.txt/.png next to the golden.
+std::string FrameToText(const TFrame& f);
+bool SavePng(const TFrame& f, const std::string& path, int scale = 1);
+// Empty when the frame matches, else a description of the first differences.
+std::string CompareWithGolden(const TFrame& f, const std::string& name);
+#define EXPECT_GOLDEN(frame, name) EXPECT_EQ(CompareWithGolden((frame), (name)), "")
