@@ -172,6 +172,11 @@ void DrawItems(const CItem* items, int n) {
   for (int i = 0; i < n; ++i) DrawItem(items[i], false, 0);
 }
 
+void DrawItems(const CMenuItem* items, int n) {
+  if (!items) return;
+  for (int i = 0; i < n; ++i) DrawItem(items[i], false, 0);
+}
+
 void DrawMenu(const CMenuItem* items, int n, int sel) {
   if (!items) return;
   for (int i = 0; i < n; ++i) DrawItem(items[i], i == sel, items[i].selBg);

@@ -55,6 +55,14 @@ constexpr bool ValidItems(const CItem* items, int n) {
   return true;
 }
 
+// A menu passed as plain items would be walked with the wrong stride.
+constexpr bool ValidItems(const CMenuItem* items, int n) {
+  if (n <= 0 || items == nullptr) return false;
+  for (int i = 0; i < n; ++i)
+    if (!ValidItem(items[i])) return false;
+  return true;
+}
+
 constexpr bool ValidLink(std::int16_t link, int n) { return link < n; }
 
 constexpr bool ValidMenu(const CMenuItem* items, int n) {
@@ -90,6 +98,7 @@ void DrawItem(const char* text, std::int16_t colour, std::int16_t font, std::int
               std::int16_t len, std::int16_t lines, std::int32_t flag, bool selected, std::int16_t selBg);
 void DrawItem(const CItem& item, bool selected, std::int16_t selBg);
 void DrawItems(const CItem* items, int n);
+void DrawItems(const CMenuItem* items, int n);  // a menu drawn with nothing selected
 void DrawMenu(const CMenuItem* items, int n, int sel);
 
 // Runs the menu with the cursor in CProgramState.MenuItem until it is left;
