@@ -7,6 +7,7 @@
 #include <QRectF>
 #include <QString>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -158,7 +159,7 @@ TEST(Artwork, PressedCapsAreSolidDiscsInsideARedFrame) {
 
     const Disc disc = NonRed(b);
     ASSERT_GT(disc.count, 0);
-    const double r = std::sqrt(disc.count / M_PI);
+    const double r = std::sqrt(disc.count / std::numbers::pi);
     EXPECT_GT(r, 14.0);
     EXPECT_LT(r, 24.0);
     // No red speck inside the cap and nothing painted beyond it.
@@ -186,7 +187,7 @@ TEST(Artwork, PressedCapsCoverTheDrawnButtonsAndLookPressed) {
     ASSERT_EQ(b.size(), QSize(48, 56));
     const Disc disc = NonRed(b);
     ASSERT_GT(disc.count, 0);
-    const double r = std::sqrt(disc.count / M_PI);
+    const double r = std::sqrt(disc.count / std::numbers::pi);
     const double cx = disc.cx + hit.rect.x(), cy = disc.cy + hit.rect.y();
     EXPECT_TRUE(hit.rect.contains(static_cast<int>(cx), static_cast<int>(cy)));
 
@@ -220,7 +221,7 @@ TEST(Artwork, PressedCapsCoverTheDrawnButtonsAndLookPressed) {
       int n = 0;
       for (int a = q * 90 + 10; a < q * 90 + 80; a += 5)
         for (double rr = r + 1.5; rr < r + 3.0; rr += 0.5) {
-          const double t = a * M_PI / 180.0;
+          const double t = a * std::numbers::pi / 180.0;
           sum += Luma(At(d, static_cast<int>(cx + rr * std::cos(t)), static_cast<int>(cy + rr * std::sin(t))));
           ++n;
         }

@@ -2,6 +2,7 @@
 // painting change cannot quietly break the window's transparency keys.
 #include <QColor>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "art.h"
@@ -102,7 +103,7 @@ bool CheckPressedButton(const QImage& img, const Button& b, QStringList& faults)
       ++n;
     }
   if (outliers) Fail(faults, name + QStringLiteral(": %1 cap pixels outside the cap").arg(outliers));
-  const double area = M_PI * kPressedRadius * kPressedRadius;
+  const double area = std::numbers::pi * kPressedRadius * kPressedRadius;
   if (n < area * 0.95 || n > area * 1.08)
     Fail(faults, name + QStringLiteral(": cap has %1 pixels, expected about %2").arg(n).arg(area));
   if (n > 0 && std::hypot(sx / n - local.x(), sy / n - local.y()) > 0.5)

@@ -16,40 +16,42 @@ namespace {
 constexpr double kMidX = 113.5;  // centre line of the opening and of the case
 
 void PaintConnector(QPainter& p) {
-  // Rubber boot where the cable enters the case.
-  QLinearGradient boot(92, 0, 136, 0);
+  // Rubber boot where the sensor cable enters the case.
+  QLinearGradient boot(88, 0, 140, 0);
   boot.setColorAt(0.0, QColor(0x1c, 0x1e, 0x21));
   boot.setColorAt(0.35, QColor(0x4a, 0x4e, 0x55));
   boot.setColorAt(1.0, QColor(0x16, 0x18, 0x1a));
   QPainterPath bootPath;
-  bootPath.moveTo(95, 17);
-  bootPath.lineTo(132, 17);
-  bootPath.lineTo(138, 34);
-  bootPath.lineTo(89, 34);
+  bootPath.moveTo(93, 18);
+  bootPath.lineTo(134, 18);
+  bootPath.lineTo(141, 34);
+  bootPath.lineTo(86, 34);
   bootPath.closeSubpath();
   p.fillPath(bootPath, boot);
+  p.setPen(QPen(QColor(0x5c, 0x61, 0x68, 160), 0.8));
+  p.drawLine(QPointF(93.5, 18.5), QPointF(133.5, 18.5));
 
   // Threaded metal body.
-  QLinearGradient metal(99, 0, 128, 0);
+  QLinearGradient metal(98, 0, 129, 0);
   metal.setColorAt(0.0, QColor(0x5a, 0x60, 0x68));
   metal.setColorAt(0.3, QColor(0xe4, 0xe7, 0xeb));
   metal.setColorAt(0.55, QColor(0x9c, 0xa3, 0xab));
   metal.setColorAt(1.0, QColor(0x4e, 0x53, 0x5a));
-  p.fillRect(QRectF(100, 7, 27, 11), metal);
+  p.fillRect(QRectF(98, 9, 31, 10), metal);
   p.setPen(QPen(QColor(0x3c, 0x40, 0x46, 150), 1.0));
-  for (double y = 9.5; y < 18.0; y += 2.0) p.drawLine(QPointF(100, y), QPointF(127, y));
+  for (double y = 11.5; y < 19.0; y += 2.0) p.drawLine(QPointF(98, y), QPointF(129, y));
 
   // Knurled coupling ring.
-  QLinearGradient ring(96, 0, 131, 0);
+  QLinearGradient ring(93, 0, 134, 0);
   ring.setColorAt(0.0, QColor(0x48, 0x4d, 0x54));
   ring.setColorAt(0.3, QColor(0xcf, 0xd4, 0xda));
   ring.setColorAt(0.6, QColor(0x88, 0x8f, 0x97));
   ring.setColorAt(1.0, QColor(0x3e, 0x42, 0x48));
   QPainterPath ringPath;
-  ringPath.addRoundedRect(QRectF(96, 1, 35, 8), 2, 2);
+  ringPath.addRoundedRect(QRectF(93.5, 0.5, 40, 10), 2.5, 2.5);
   p.fillPath(ringPath, ring);
   p.setPen(QPen(QColor(0x2a, 0x2d, 0x31, 170), 1.0));
-  for (double x = 98.5; x < 130.0; x += 2.5) p.drawLine(QPointF(x, 2), QPointF(x, 8));
+  for (double x = 96.0; x < 132.0; x += 2.5) p.drawLine(QPointF(x, 1.5), QPointF(x, 9.5));
   p.setPen(QPen(QColor(0x22, 0x24, 0x27), 1.0));
   p.setBrush(Qt::NoBrush);
   p.drawPath(ringPath);
