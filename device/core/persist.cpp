@@ -1,0 +1,79 @@
+#include "persist.h"
+
+#include <cstdint>
+#include <filesystem>
+
+#include "state.h"
+#include "tracelog.h"
+
+namespace {
+
+constexpr const char* kStateSection = "DeviceState";
+
+struct TKeyDef {
+  const char* key;
+  std::int16_t TInitDeviceInfo::*field;
+  std::int16_t def;
+};
+
+// Read and written in this order.
+constexpr TKeyDef kKeys[] = {
+    {"MenuMode", &TInitDeviceInfo::MenuMode, 0},
+    {"MenuItem", &TInitDeviceInfo::MenuItem, 0},
+    {"CollectMode", &TInitDeviceInfo::CollectMode, 0},
+    {"SelectedPoint", &TInitDeviceInfo::SelectedPoint, 478},
+    {"AutoStepEn", &TInitDeviceInfo::AutoStepEn, 1},
+    {"TypeParam-A", &TInitDeviceInfo::TypeParamA, 1},
+    {"TypeParam-V", &TInitDeviceInfo::TypeParamV, 1},
+    {"TypeParam-S", &TInitDeviceInfo::TypeParamS, 1},
+    {"HighFrequency", &TInitDeviceInfo::HighFrequency, 5},
+    {"PhaseDisplay", &TInitDeviceInfo::PhaseDisplay, 1},
+    {"FreqDimension", &TInitDeviceInfo::FreqDimension, 1},
+};
+
+}  // namespace
+
+std::string IniFileName(const std::string& executablePath) {
+  std::filesystem::path p(executablePath);
+  p.replace_extension(".INI");
+  return p.string();
+}
+
+void ReadDeviceState(const std::string& path) {
+  const TIniFile ini(path);
+  for (const TKeyDef& k : kKeys) {
+    // Out-of-range values keep their low 16 bits, as the instrument would.
+    InitDeviceInfo.*k.field = static_cast<std::int16_t>(ini.ReadInteger(kStateSection, k.key, k.def));
+    if (k.field == &TInitDeviceInfo::HighFrequency)
+      TraceLog().Add("TForm() InitDeviceInfo.HighFrequency = " + std::to_string(InitDeviceInfo.HighFrequency));
+  }
+  InitDeviceInfo.LanguageName = ini.ReadString("Language", "Name", "");
+}
+
+void CopyStateToInitDeviceInfo() {
+  if (FirstStart) return;
+  const TProgramState& s = CProgramState;
+  TInitDeviceInfo& d = InitDeviceInfo;
+  d.MenuMode = static_cast<std::int16_t>(s.MenuMode);
+  d.MenuItem = s.MenuItem;
+  d.CollectMode = static_cast<std::int16_t>(s.CollectMode);
+  d.SelectedPoint = s.npnt;
+  d.AutoStepEn = static_cast<std::int16_t>(s.AutoStepEn);
+  d.TypeParamA = s.TypeParamA;
+  d.TypeParamV = s.TypeParamV;
+  d.TypeParamS = s.TypeParamS;
+  d.HighFrequency = s.HighFrequency;
+  d.PhaseDisplay = static_cast<std::int16_t>(s.PhaseDisplay);
+  d.FreqDimension = static_cast<std::int16_t>(s.FreqDimension);
+}
+
+void WriteDeviceState(const std::string& path, const TIniWriteFn& writer) {
+  TIniFile ini(path, writer);
+  for (const TKeyDef& k : kKeys) ini.WriteInteger(kStateSection, k.key, InitDeviceInfo.*k.field);
+  ini.WriteString("Language", "Name", InitDeviceInfo.LanguageName);
+}
+
+void SaveDeviceState(const std::string& path) {
+  CopyStateToInitDeviceInfo();
+  WriteDeviceState(path);
+}

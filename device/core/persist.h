@@ -1,0 +1,25 @@
+#pragma once
+// The instrument's settings and the chosen language, kept from one run to the
+// next in an INI file beside the executable. Window thread only.
+#include <string>
+
+#include "inifile.h"
+
+// The executable's full path with its extension replaced by ".INI" (appended
+// when it has none).
+std::string IniFileName(const std::string& executablePath);
+
+// Fills InitDeviceInfo from the file; a missing file, section or key gives the
+// defaults. Traces the HighFrequency value as it is read.
+void ReadDeviceState(const std::string& path);
+
+// CProgramState -> InitDeviceInfo. Before the first switch-on of the run the
+// live record holds only zeros, so InitDeviceInfo is then kept as read.
+void CopyStateToInitDeviceInfo();
+
+// InitDeviceInfo -> file, key by key; raises Exception("Unable to write to
+// <path>") at the first key that cannot be written, the keys before it stay.
+void WriteDeviceState(const std::string& path, const TIniWriteFn& writer = WriteFileReplacing);
+
+// Copy, then write.
+void SaveDeviceState(const std::string& path);
