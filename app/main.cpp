@@ -1,0 +1,19 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include "host.h"
+#include "mainwindow.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  try {
+    TFormORB720DemoMain form;
+    form.show();
+    return app.exec();
+  } catch (const Exception& e) {
+    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
+  }
+  return 0;
+}

@@ -1,0 +1,363 @@
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "device.h"
+#include "host.h"
+#include "language.h"
+#include "persist.h"
+#include "state.h"
+#include "strtab.h"
+#include "tracelog.h"
+
+namespace {
+// Hit rectangles in instrument-picture coordinates, both ends inclusive, in
+// button table order (button codes 1..4).
+struct HitRect {
+  int x0, x1, y0, y1;
+};
+constexpr HitRect kButtonRects[4] = {
+    {126, 173, 332, 387}, {54, 101, 252, 307}, {54, 101, 332, 387}, {127, 174, 252, 307}};
+constexpr HitRect kLcdRect{50, 177, 65, 224};
+constexpr QPoint kDevicePos{124, 80};
+constexpr QPoint kButtonPos[4] = {{250, 412}, {178, 332}, {178, 412}, {251, 332}};
+constexpr QRgb kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000;
+
+bool Inside(const HitRect& r, int x, int y) { return x >= r.x0 && x <= r.x1 && y >= r.y0 && y <= r.y1; }
+
+QString FromCp1251(const std::string& s) {
+  const std::u16string u = Cp1251ToUtf16(s);
+  return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
+}
+
+QString WindowText(unsigned id) { return FromCp1251(LoadStringTable(id)); }
+
+// Makes one colour fully transparent, as the instrument pictures expect.
+QImage Keyed(const QImage& src, QRgb key) {
+  QImage img = src.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < img.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = 0; x < img.width(); ++x)
+      if ((line[x] | 0xFF000000u) == key) line[x] = 0;
+  }
+  return img;
+}
+
+std::string DefaultIniPath() {
+  const QString exe = QCoreApplication::applicationFilePath();
+  return IniFileName(exe.toStdString());
+}
+
+class TLanguageTarget : public ILanguageTarget {
+ public:
+  explicit TLanguageTarget(TFormORB720DemoMain* f) : form_(f) {}
+  void SetDeviceLanguage(std::uint32_t value) override {
+    if (form_->Device()) form_->Device()->SetLanguage(value);
+  }
+  void SetWindowTexts(const std::string& caption, const std::string& label, const std::string& overview,
+                      const std::string& about, const std::string& exit) override {
+    const QString title = FromCp1251(caption);
+    form_->setWindowTitle(title);
+    QGuiApplication::setApplicationDisplayName(title);
+    if (form_->Device()) form_->Device()->SetApplicationTitle(title);
+    form_->LabelLanguage()->setText(FromCp1251(label));
+    form_->ToolButtonOverview()->setText(FromCp1251(overview));
+    form_->ToolButtonAbout()->setText(FromCp1251(about));
+    form_->ToolButtonExit()->setText(FromCp1251(exit));
+  }
+
+ private:
+  TFormORB720DemoMain* form_;
+};
+
+std::vector<TLanguageItem> g_languages;
+}  // namespace
+
+// ---- pictures ----
+
+TPicture::TPicture(QWidget* parent, const QString& resource, QRgb transparent, QSize size) : QWidget(parent) {
+  resize(size);
+  QImage img(resource);
+  if (!img.isNull()) image_ = Keyed(img, transparent);
+  // The pictures only show; mouse input goes to the instrument picture below.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TPicture::SetImage(const QImage& image) {
+  image_ = image;
+  update();
+}
+
+void TPicture::paintEvent(QPaintEvent*) {
+  if (image_.isNull()) return;
+  QPainter p(this);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.drawImage(QRect(QPoint(0, 0), size()), image_);
+}
+
+TLcdView::TLcdView(QWidget* parent) : QWidget(parent), Image(128, 160, QImage::Format_RGB32) {
+  resize(128, 160);
+  Image.fill(0x4E4E4E);
+}
+
+void TLcdView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  // On a high-density screen the pixels are repeated, never blurred.
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.drawImage(QRect(0, 0, 128, 160), Image);
+}
+
+TImageDevice::TImageDevice(QWidget* parent, TFormORB720DemoMain* form)
+    : TPicture(parent, ":/pictures/device.png", kWhite, QSize(227, 448)), form_(form) {
+  setAttribute(Qt::WA_TransparentForMouseEvents, false);
+  setMouseTracking(true);
+}
+
+void TImageDevice::mousePressEvent(QMouseEvent* e) {
+  form_->ImageDeviceMouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+void TImageDevice::mouseMoveEvent(QMouseEvent* e) {
+  form_->ImageDeviceMouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+}
+
+void TImageDevice::mouseReleaseEvent(QMouseEvent* e) { form_->ImageDeviceMouseUp(e->button()); }
+
+// ---- the window ----
+
+TFormORB720DemoMain::TFormORB720DemoMain() : TFormORB720DemoMain(Options{}) {}
+
+static void InitPictures() { Q_INIT_RESOURCE(pictures); }
+
+TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
+  InitPictures();
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(473, 553);
+  QFont f = font();
+  f.setPointSize(8);
+  setFont(f);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_DeleteOnClose, false);
+
+  // 1. widgets
+  BuildToolBar();
+  screen_ = new TLcdView(this);
+  screen_->move(174, 145);
+  screen_->setMouseTracking(true);
+  imageDevice_ = new TImageDevice(this, this);
+  imageDevice_->move(kDevicePos);
+  for (int i = 0; i < 4; ++i) {
+    auto* b = new TPicture(this, QStringLiteral(":/pictures/button%1.png").arg(i + 1), kRed, QSize(48, 56));
+    b->move(kButtonPos[i]);
+    b->hide();
+    buttonImages_[static_cast<std::size_t>(i)] = b;
+  }
+  // 2.
+  TraceLog().Add("TForm()");
+  // 3.
+  iniPath_ = options.iniPath.empty() ? DefaultIniPath() : options.iniPath;
+  ReadDeviceState(iniPath_);
+  // 4. stacking, bottom to top
+  screen_->lower();
+  imageDevice_->raise();
+  for (int i : {1, 3, 2, 0}) buttonImages_[static_cast<std::size_t>(i)]->raise();
+  // 6.
+  TDevice::Config config;
+  config.powerOffMs = options.powerOffMs;
+  config.backlightMs = options.backlightMs;
+  device_ = std::make_unique<TDevice>(&screen_->Image, [this] { screen_->update(); }, config);
+  DeviceThread = device_.get();
+  device_->OnSwitchedOff = [this] { SaveDeviceState(iniPath_); };
+  // 7.
+  FillLanguageList();
+
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect avail = s->availableGeometry();
+    move(avail.center() - rect().center());
+  }
+}
+
+TFormORB720DemoMain::~TFormORB720DemoMain() {
+  if (!closed_) FormClose();
+}
+
+void TFormORB720DemoMain::BuildToolBar() {
+  toolBar_ = new QWidget(this);
+  toolBar_->setGeometry(0, 0, 473, 56);
+  toolBar_->setObjectName("ToolBar");
+  toolBar_->setStyleSheet("#ToolBar { border-top: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }");
+  toolBar_->setAttribute(Qt::WA_StyledBackground);
+  auto* panel = new QWidget(toolBar_);
+  panel->setGeometry(5, 0, 108, 52);
+  labelLanguage_ = new QLabel(panel);
+  labelLanguage_->setGeometry(8, 8, 74, 13);
+  comboLanguage_ = new QComboBox(panel);
+  comboLanguage_->setGeometry(8, 24, 89, 21);
+  comboLanguage_->setEditable(false);
+  comboLanguage_->setFocusPolicy(Qt::NoFocus);
+  auto makeButton = [this](int x, const QString& icon) {
+    auto* b = new QToolButton(toolBar_);
+    b->setGeometry(x, 0, 104, 52);
+    b->setAutoRaise(true);
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setIcon(QIcon(QPixmap(icon)));
+    b->setIconSize(QSize(32, 32));
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+  };
+  overviewButton_ = makeButton(121, ":/pictures/icon_overview.png");
+  aboutButton_ = makeButton(225, ":/pictures/icon_about.png");
+  exitButton_ = makeButton(337, ":/pictures/icon_exit.png");
+  connect(overviewButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonOverviewClick(); }); });
+  connect(aboutButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonAboutClick(); }); });
+  connect(exitButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonExitClick(); }); });
+}
+
+template <class F>
+void TFormORB720DemoMain::Guarded(F&& f) {
+  // Errors must not cross Qt's event dispatch: show them in the error box.
+  try {
+    f();
+  } catch (const Exception& e) {
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
+  }
+}
+
+void TFormORB720DemoMain::FillLanguageList() {
+  g_languages = LoadLanguageList();
+  comboLanguage_->blockSignals(true);
+  comboLanguage_->clear();
+  for (const TLanguageItem& item : g_languages)
+    comboLanguage_->addItem(FromCp1251(item.Name), QVariant::fromValue(item.LanguageValue));
+  const int initial = ChooseInitialLanguage(g_languages, InitDeviceInfo.LanguageName, UserDefaultLangId());
+  comboLanguage_->setCurrentIndex(initial);
+  comboLanguage_->blockSignals(false);
+  connect(comboLanguage_, &QComboBox::currentIndexChanged, this,
+          [this](int) { Guarded([this] { ComboBoxLanguageChange(); }); });
+  ComboBoxLanguageChange();
+}
+
+void TFormORB720DemoMain::ComboBoxLanguageChange() {
+  TLanguageTarget target(this);
+  ApplyLanguageChange(g_languages, comboLanguage_->currentIndex(), InitDeviceInfo, target);
+}
+
+void TFormORB720DemoMain::ImageDeviceMouseDown(Qt::MouseButton button, int x, int y) {
+  if (button != Qt::LeftButton) return;
+  pressedIndex_ = HitButton(x, y);
+  buttonDown_ = true;
+  if (pressedIndex_ >= 0) {
+    buttonImages_[static_cast<std::size_t>(pressedIndex_)]->show();
+    device_->Buttons().Press(static_cast<std::int16_t>(pressedIndex_ + 1));
+  }
+  if (HitLcd(x, y)) {
+    if (QClipboard* cb = QGuiApplication::clipboard()) cb->setImage(screen_->Image.copy());
+  }
+}
+
+void TFormORB720DemoMain::FormMouseMove() {
+  if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
+  unsetCursor();
+}
+
+void TFormORB720DemoMain::ImageDeviceMouseMove(int x, int y) {
+  FormMouseMove();
+  if (HitButton(x, y) >= 0)
+    setCursor(Qt::PointingHandCursor);
+  else
+    unsetCursor();
+}
+
+void TFormORB720DemoMain::ImageDeviceMouseUp(Qt::MouseButton button) {
+  if (button != Qt::LeftButton) return;
+  buttonDown_ = false;
+  for (TPicture* b : buttonImages_) b->hide();
+  if (pressedIndex_ != -1) device_->Buttons().Release();
+}
+
+void TFormORB720DemoMain::CancelPress() {
+  if (buttonDown_) ImageDeviceMouseUp(Qt::LeftButton);
+}
+
+void TFormORB720DemoMain::ToolButtonOverviewClick() {
+  CancelPress();
+  QMessageBox box(QMessageBox::Information, WindowText(303), WindowText(400) + "\n\n" + WindowText(501),
+                  QMessageBox::Close, this);
+  box.exec();
+  if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
+}
+
+void TFormORB720DemoMain::ToolButtonAboutClick() {
+  CancelPress();
+  QMessageBox box(QMessageBox::Information, WindowText(304),
+                  WindowText(400) + "\n" + WindowText(401) + " " + QStringLiteral(ORB_VERSION) + "\n\n" +
+                      WindowText(402),
+                  QMessageBox::Close, this);
+  box.exec();
+  if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
+}
+
+void TFormORB720DemoMain::ToolButtonExitClick() { close(); }
+
+int TFormORB720DemoMain::HitButton(int x, int y) {
+  for (int i = 0; i < 4; ++i)
+    if (Inside(kButtonRects[i], x, y)) return i;
+  return -1;
+}
+
+bool TFormORB720DemoMain::HitLcd(int x, int y) { return Inside(kLcdRect, x, y); }
+
+void TFormORB720DemoMain::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  CancelPress();
+  TraceLog().Add("FormClose()");
+  try {
+    SaveDeviceState(iniPath_);
+  } catch (const Exception& e) {
+    // The window still closes; the user is told that the settings were not kept.
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+  }
+  device_.reset();
+  DeviceThread = nullptr;
+}
+
+void TFormORB720DemoMain::closeEvent(QCloseEvent* e) {
+  FormClose();
+  e->accept();
+}
+
+void TFormORB720DemoMain::changeEvent(QEvent* e) {
+  if (e->type() == QEvent::ActivationChange && !isActiveWindow()) CancelPress();
+  QWidget::changeEvent(e);
+}
+
+bool TFormORB720DemoMain::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) {
+    // FormActivate: no control keeps the keyboard focus.
+    if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
+  } else if (e->type() == QEvent::WindowDeactivate) {
+    CancelPress();
+  }
+  return QWidget::event(e);
+}
+
+void TFormORB720DemoMain::mouseMoveEvent(QMouseEvent* e) {
+  FormMouseMove();
+  QWidget::mouseMoveEvent(e);
+}

@@ -1,0 +1,268 @@
+#include "device.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <chrono>
+
+#include "font.h"
+#include "lcd.h"
+#include "rcdata.h"
+#include "runscrn.h"
+#include "state.h"
+#include "strtab.h"
+#include "tracelog.h"
+
+TDevice* DeviceThread = nullptr;
+
+TDevice::TDevice(QImage* screen, std::function<void()> screenChanged)
+    : TDevice(screen, std::move(screenChanged), Config{}) {}
+
+TDevice::TDevice(QImage* screen, std::function<void()> screenChanged, Config config)
+    : buttons_(config.buttons), screen_(screen), screenChanged_(std::move(screenChanged)) {
+  buttons_.KeyHandler = [this](std::uint16_t code) { PostKey(code); };
+  keys_.OnRefresh = [this] { LoadFonts(); };
+  powerOffTimer_.setSingleShot(false);
+  powerOffTimer_.setInterval(config.powerOffMs);
+  connect(&powerOffTimer_, &QTimer::timeout, this, &TDevice::OnOffTimer);
+  backlightTimer_.setInterval(config.backlightMs);
+  connect(&backlightTimer_, &QTimer::timeout, this, &TDevice::OnBacklightTimer);
+  Firmware = [] { RunScrn(); };
+  ShowErrorBox = [](const QString& title, const QString& text) { QMessageBox::critical(nullptr, title, text); };
+  title_ = QStringLiteral("ORB-720 Demo");
+
+  SetDeviceHost(this);
+  LcdClear();
+  CopyScreen();
+  start();
+}
+
+TDevice::~TDevice() {
+  requestInterruption();
+  keys_.SetKey(KEY_OFF);
+  {
+    // Serve the unwinding firmware's last requests here rather than through
+    // the event loop: a blocking queued call waited on by QThread::wait()
+    // would deadlock, and a nested event loop could run window handlers.
+    std::unique_lock<std::mutex> lk(reqMutex_);
+    closing_ = true;
+    while (!finished_) {
+      ServeLocked(lk);
+      reqCv_.wait(lk, [this] { return finished_ || request_ != Request::None; });
+    }
+  }
+  wait();
+  if (DeviceHost() == this) SetDeviceHost(nullptr);
+  powerOffTimer_.stop();
+  backlightTimer_.stop();
+  buttons_.Reset();
+}
+
+void TDevice::SetApplicationTitle(const QString& title) {
+  std::lock_guard<std::mutex> lk(reqMutex_);
+  title_ = title;
+}
+
+void TDevice::run() {
+  while (!isInterruptionRequested()) {
+    WaitForKey(kWaitForever);
+    if (isInterruptionRequested()) break;
+    {
+      std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
+      firmwareRunning_ = true;
+    }
+    try {
+      Firmware();
+    } catch (const Exception& e) {
+      if (!e.Message.empty()) ErrorBox(e.Message);
+    } catch (const std::exception& e) {
+      // Not the firmware's error type, but the device must survive it too.
+      ErrorBox(e.what());
+    }
+    {
+      std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
+      firmwareRunning_ = false;
+    }
+    LcdClear();
+    UpdateScreen();
+  }
+  std::lock_guard<std::mutex> lk(reqMutex_);
+  finished_ = true;
+  reqCv_.notify_all();
+}
+
+void TDevice::PostKey(std::uint16_t code) {
+  bool switchOn = false;
+  if (!IsOn()) {
+    if (code != 0x2002 && code != 0x3002) return;
+    buttons_.Reset();  // the holding press sends no further codes
+    code = KEY_NONE;
+    switchOn = true;
+  }
+  if (switchOn || code != KEY_NONE) {
+    powerOffTimer_.stop();
+    powerOffTimer_.start();
+    backlightTimer_.stop();
+    backlightTimer_.start();
+    SetBacklight(1);
+  }
+  keys_.SetKey(code);
+}
+
+void TDevice::SetLanguage(std::uint32_t value) {
+  {
+    std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
+    keys_.SetLanguageValue(value);
+    // The running firmware draws from these texts without the lock, so they
+    // are rebuilt on its own thread at its next wait rather than under it.
+    if (firmwareRunning_)
+      textsDirty_ = true;
+    else
+      InitMenuTexts();
+  }
+  PostKey(KEY_NONE);
+}
+
+void TDevice::OnOffTimer() {
+  Trace("");
+  Trace("OnOffTimer()");
+  PostKey(KEY_OFF);
+  powerOffTimer_.stop();
+  if (!OnSwitchedOff) return;
+  try {
+    OnSwitchedOff();
+  } catch (const Exception& e) {
+    ShowErrorBox(title_, QString::fromStdString(e.Message));
+  }
+}
+
+void TDevice::OnBacklightTimer() {
+  Trace("");
+  Trace("OnBacklightTimer()");
+  backlightTimer_.stop();
+  SetBacklight(0);
+  PostKey(KEY_NONE);
+}
+
+void TDevice::CopyScreen() {
+  if (!screen_ || screen_->width() < LCD_WIDTH || screen_->height() < LCD_HEIGHT) return;
+  const bool lit = GetBacklight() != 0;
+  for (int y = 0; y < LCD_HEIGHT; ++y) {
+    auto* line = reinterpret_cast<QRgb*>(screen_->scanLine(y));
+    const std::uint16_t* row = LcdBuf[y];
+    for (int w = 0; w < LCD_WORDS_PER_ROW; ++w) {
+      line[2 * w] = 0xFF000000u | LcdColourRgb(static_cast<std::uint8_t>(row[w] >> 8), lit);
+      line[2 * w + 1] = 0xFF000000u | LcdColourRgb(static_cast<std::uint8_t>(row[w] & 0xFF), lit);
+    }
+  }
+  if (screenChanged_) screenChanged_();
+}
+
+// ---- device thread ----
+
+void TDevice::FlushKey() { keys_.FlushKey(); }
+
+std::uint16_t TDevice::WaitForKey(std::int32_t timeoutMs) {
+  const std::uint16_t code = keys_.WaitForKey(timeoutMs);
+  // Font errors found under the device lock are shown only now: the window
+  // thread needs that lock to post keys while the box is open.
+  std::vector<std::string> boxes;
+  boxes.swap(deferredBoxes_);
+  for (const std::string& b : boxes) ErrorBox(b);
+  return code;
+}
+
+void TDevice::SetKey(std::uint16_t code) { keys_.SetKey(code); }
+
+void TDevice::LoadFonts() {
+  std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
+  SetThreadLanguage(static_cast<std::uint16_t>(keys_.LanguageValue() & 0xFFFF));
+  if (textsDirty_) {
+    textsDirty_ = false;
+    InitMenuTexts();
+  }
+  ++fontLoadDepth_;
+  LcdLoadFonts();
+  --fontLoadDepth_;
+}
+
+void TDevice::UpdateScreen() { AskWindow(Request::Copy); }
+
+void TDevice::ErrorBox(const std::string& text) {
+  if (fontLoadDepth_ > 0) {
+    deferredBoxes_.push_back(text);
+    return;
+  }
+  AskWindow(Request::Box, text);
+}
+
+void TDevice::Sleep(std::int32_t ms) {
+  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+std::uint32_t TDevice::TickCount() {
+  using namespace std::chrono;
+  return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void TDevice::ReadRtc(TRtc& t) {
+  const QDateTime now = QDateTime::currentDateTime();
+  t.year = static_cast<std::uint16_t>(now.date().year());
+  t.month = static_cast<std::uint16_t>(now.date().month());
+  t.day = static_cast<std::uint16_t>(now.date().day());
+  t.hour = static_cast<std::uint16_t>(now.time().hour());
+  t.minute = static_cast<std::uint16_t>(now.time().minute());
+  t.second = static_cast<std::uint16_t>(now.time().second());
+}
+
+// The simulator has no clock chip: setting the clock reports success and the
+// host clock goes on as it was.
+void TDevice::WriteRtc(const TRtc&) {}
+
+void TDevice::Trace(const std::string& line) { TraceLog().Add(line); }
+
+std::string TDevice::LoadString(unsigned id) { return LoadStringTable(id); }
+
+bool TDevice::FindRcData(const char* name, const std::uint8_t** data, std::size_t* size) {
+  return ::FindRcData(name, data, size);
+}
+
+// ---- window-thread requests ----
+
+void TDevice::AskWindow(Request r, const std::string& text) {
+  std::unique_lock<std::mutex> lk(reqMutex_);
+  request_ = r;
+  requestText_ = text;
+  requestDone_ = false;
+  if (!closing_) QMetaObject::invokeMethod(this, "ServeRequests", Qt::QueuedConnection);
+  reqCv_.notify_all();
+  reqCv_.wait(lk, [this] { return requestDone_; });
+}
+
+void TDevice::ServeRequests() {
+  std::unique_lock<std::mutex> lk(reqMutex_);
+  ServeLocked(lk);
+}
+
+void TDevice::ServeLocked(std::unique_lock<std::mutex>& lk) {
+  const Request r = request_;
+  if (r == Request::None) return;
+  request_ = Request::None;
+  const std::string text = requestText_;
+  const QString title = title_;
+  if (r == Request::Copy) {
+    lk.unlock();
+    CopyScreen();
+    lk.lock();
+  } else if (closing_) {
+    // The window is going away: no modal loop any more; keep the text.
+    ++suppressedBoxes_;
+    TraceLog().Add("Error at close: " + text);
+  } else {
+    lk.unlock();
+    ShowErrorBox(title, QString::fromStdString(text));
+    lk.lock();
+  }
+  requestDone_ = true;
+  reqCv_.notify_all();
+}

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstdint>
+
+#include "text.h"
+
+// The firmware entry: prepares the state and runs the screens until the stop
+// exception (or another error) leaves it.
+void RunScrn();
+std::uint16_t MainScrn();
+
+constexpr int MAIN_MENU_ITEMS = 5;
+extern CMenuItem MainMenu[MAIN_MENU_ITEMS];
+
+// Points the screens' item records at the current localised texts.
+void PointMenuTexts();

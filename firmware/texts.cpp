@@ -1,0 +1,42 @@
+#include "texts.h"
+
+#include <array>
+#include <string>
+
+#include "analy.h"
+#include "host.h"
+#include "runscrn.h"
+#include "state.h"
+#include "tacho.h"
+
+const unsigned kFwTextIds[TX_COUNT] = {2409, 2410, 2411, 2413, 2412, 153,  154,  160,  161,  162,  163, 164,
+                                       165,  166,  1667, 1668, 1669, 1670, 1700, 1908, 1909, 1920, 1930, 1800,
+                                       1801, 1802, 1803, 1804, 1805, 1806, 1910, 1911, 1912, 1806};
+
+namespace {
+std::array<std::string, TX_COUNT> g_texts;
+char g_empty[1] = {0};
+
+void CopyBounded(char* dest, std::size_t size, const char* src) {
+  std::size_t i = 0;
+  for (; i + 1 < size && src[i]; ++i) dest[i] = src[i];
+  dest[i] = 0;
+}
+}  // namespace
+
+char* FwText(TFwText t) {
+  std::string& s = g_texts[static_cast<std::size_t>(t)];
+  return s.empty() ? g_empty : s.data();
+}
+
+std::size_t FwTextLen(TFwText t) { return g_texts[static_cast<std::size_t>(t)].size(); }
+
+void InitMenuTexts() {
+  for (int i = 0; i < TX_COUNT; ++i) LoadStr(kFwTextIds[i], g_texts[static_cast<std::size_t>(i)]);
+  PointMenuTexts();
+  TachoItems[0].text = FwText(TX_TACHO_CAPTION);
+  CopyBounded(TachoValueText, sizeof TachoValueText, FwText(TX_TACHO_VALUE));
+  CopyBounded(TachoUnitText, sizeof TachoUnitText, FwText(TX_TACHO_UNIT));
+  TachoItems[3].text = FwText(TX_TACHO_FOOTER);
+  AnalyTexts();
+}

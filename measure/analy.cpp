@@ -1,0 +1,4 @@
+#include "analy.h"
+
+// The analysis screen has no texts of its own yet.
+void AnalyTexts() {}
