@@ -30,5 +30,5 @@ void LcdIcon(std::int16_t x, std::int16_t y, std::int16_t fg, std::int16_t bg, s
 // Proportional font: glyph index of a character code, its width, and painting
 // one glyph at x (returns the advanced x; no test on x, LcdPixel clips).
 int TextGlyphIndex(std::uint8_t c);
-int TextGlyphWidth(std::uint8_t c);
+int TextGlyphWidth(std::uint8_t c);  // as stored; the painter keeps to 0..12
 std::int16_t LcdTextGlyph(std::int16_t x, std::int16_t y, std::int16_t fg, std::int16_t bg, std::uint8_t c);
