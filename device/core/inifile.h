@@ -18,7 +18,7 @@ using TIniWriteFn = std::function<bool(const std::string& path, const std::strin
 // target, so a crash never leaves half a file behind.
 bool WriteFileReplacing(const std::string& path, const std::string& text);
 
-// A parsed snapshot of one profile text.
+// One profile text, looked up and edited in memory.
 class TIniText {
  public:
   TIniText() = default;
