@@ -12,7 +12,7 @@ void InitProgState() {
   CProgramState = TProgramState{};
   if (FirstStart) {
     FirstStart = 0;
-    BuildDemoRoute();
+    BuildDemoRoute(DeviceInfo.Gain);
     CProgramState.npnt = 1;
   } else {
     CProgramState.MenuMode = static_cast<std::uint16_t>(InitDeviceInfo.MenuMode);

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# End to end: start the real simulator on its own X server, switch it on with
+# a long press of button 2, and find the main menu in a screenshot of the LCD.
+set -euo pipefail
+exe="$1"
+work=$(mktemp -d)
+trap 'kill $app $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$exe" "$work/ORB720Demo"
+
+display=":$((90 + RANDOM % 400))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY="$display"
+unset QT_QPA_PLATFORM
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+LANG=en_US.UTF-8 "$work/ORB720Demo" &
+app=$!
+wid=""
+for _ in $(seq 100); do
+  wid=$(xdotool search --name "ORB-720 Demo" 2>/dev/null | head -1 || true)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || { echo "window did not appear"; exit 1; }
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y of the client area
+
+shot() { import -window root "$work/screen.png"; }
+pixel() {  # pixel at client (x, y) of the window in the last shot, as #RRGGBB
+  convert "$work/screen.png" -crop "1x1+$((X + $1))+$((Y + $2))" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -1
+}
+lcd() { pixel $((174 + $1)) $((145 + $2)); }
+
+shot
+off=$(lcd 64 80)
+[ "$off" = "#4E4E4E" ] || { echo "switched-off LCD is $off, not grey"; exit 1; }
+
+# Long press of button 2: picture (54..101, 252..307) at window (124, 80).
+xdotool mousemove --window "$wid" 200 360 mousedown 1
+sleep 0.6
+xdotool mouseup 1
+sleep 1.5
+
+shot
+convert "$work/screen.png" -crop "128x160+$((X + 174))+$((Y + 145))" "${E2E_SAVE_LCD:-$work/lcd.png}"
+title=$(lcd 0 5)
+selected=$(lcd 127 50)
+body=$(lcd 20 130)
+echo "title $title, selection bar $selected, body $body"
+[ "$title" = "#0000FF" ] || { echo "no blue title band"; exit 1; }
+[ "$selected" = "#0000FF" ] || { echo "no selection bar on MEASUREMENT"; exit 1; }
+[ "$body" = "#F0F0FF" ] || { echo "body is not lit white"; exit 1; }
+# Yellow text of the selected entry somewhere on its row.
+yellow=0
+for x in $(seq 20 2 108); do
+  [ "$(lcd "$x" 50)" = "#FFFF00" ] && { yellow=1; break; }
+done
+[ "$yellow" = 1 ] || { echo "no yellow MEASUREMENT text"; exit 1; }
+echo "main menu found"

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "flash.h"
+#include "host.h"
+#include "lcd.h"
+#include "runscrn.h"
+#include "scripted_host.h"
+#include "state.h"
+#include "texts.h"
+
+namespace {
+constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
+
+// A fresh program run: nothing switched on yet, empty memory.
+void NewRun() {
+  FirstStart = 1;
+  RouteStore.clear();
+  OffRouteStore.clear();
+  InitDeviceInfo = TInitDeviceInfo{};
+  CProgramState = TProgramState{};
+}
+
+// Runs the firmware as one switch-on until the script ends (switch-off).
+std::string SwitchOn(TScriptedHost&) {
+  InitMenuTexts();
+  try {
+    RunScrn();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  ADD_FAILURE() << "RunScrn returned";
+  return "?";
+}
+
+// Row (y) of the yellow selected text in the main menu, -1 if none.
+int SelectedRow(const TFrame& f) {
+  for (int item = 0; item < 5; ++item) {
+    const int y = 44 + 16 * item;
+    if (f.At(0, y + 2) == LCD_BLUE && f.At(127, y + 2) == LCD_BLUE) return item;
+  }
+  return -1;
+}
+
+struct MainMenuTest : ::testing::Test {
+  void SetUp() override { NewRun(); }
+};
+}  // namespace
+
+TEST_F(MainMenuTest, SwitchOnShowsMainMenuOnMeasurement) {
+  TScriptedHost host;
+  EXPECT_EQ(SwitchOn(host), "");
+  ASSERT_FALSE(host.Frames().empty());
+  EXPECT_GOLDEN(host.LastFrame(), "main_menu_en");
+  EXPECT_EQ(SelectedRow(host.LastFrame()), 0);
+  EXPECT_EQ(CProgramState.npnt, 1);
+  EXPECT_EQ(RouteStore.size(), 13u);
+  EXPECT_EQ(GetBacklight(), 0);  // cleared on the way out
+  const auto& t = host.TraceLines();
+  ASSERT_GE(t.size(), 3u);
+  EXPECT_EQ(t[0], "");
+  EXPECT_EQ(t[1], "MainScrn()");
+  EXPECT_EQ(t[2], "MainScrn() CProgramState.npnt = 1");
+}
+
+TEST_F(MainMenuTest, RussianMainMenu) {
+  TScriptedHost host(1049);
+  SwitchOn(host);
+  EXPECT_GOLDEN(host.LastFrame(), "main_menu_ru");
+}
+
+TEST_F(MainMenuTest, CursorWrapsAndBackReturnsToMeasurement) {
+  TScriptedHost host;
+  std::vector<int> rows;
+  host.OnFrame = [&](const TFrame& f) { rows.push_back(SelectedRow(f)); };
+  host.Keys({S(3), S(3), S(1), S(1), S(1), S(2), static_cast<std::uint16_t>(KEY_HOLD + 1),
+             static_cast<std::uint16_t>(KEY_HOLD + 3)});
+  SwitchOn(host);
+  EXPECT_EQ(rows, (std::vector<int>{0, 4, 3, 4, 0, 1, 0, 1, 0}));
+}
+
+TEST_F(MainMenuTest, LongPressesChordsAndButton4HoldDoNothing) {
+  TScriptedHost host;
+  host.Keys({static_cast<std::uint16_t>(KEY_LONG + 1), static_cast<std::uint16_t>(KEY_LONG + 3),
+             static_cast<std::uint16_t>(KEY_LONG + 4), static_cast<std::uint16_t>(KEY_LONG + 2), KEY_CHORD,
+             static_cast<std::uint16_t>(KEY_HOLD + 4), static_cast<std::uint16_t>(KEY_HOLD + 2), KEY_STEP, KEY_NONE});
+  SwitchOn(host);
+  for (const TFrame& f : host.Frames()) EXPECT_EQ(SelectedRow(f), 0);
+  EXPECT_EQ(CProgramState.MenuMode, SCR_MAIN);
+}
+
+TEST_F(MainMenuTest, SelectingEntriesSetsStateAndCursor) {
+  struct Case {
+    int downs;
+    std::uint16_t mode;
+    std::int16_t item;
+    std::uint16_t collect;
+  };
+  // Until their screens exist, the states come back to the main menu; the
+  // state a selection produced is seen in the trace of the next MainScrn.
+  for (const Case& c : {Case{0, SCR_POINT, 0, 0}, Case{1, SCR_POINT, 0, 1}, Case{2, SCR_BAND_WATCH, 2, 0},
+                        Case{3, SCR_TACHO, 3, 0}, Case{4, SCR_SETUP, 0, 0}}) {
+    NewRun();
+    TScriptedHost host;
+    for (int i = 0; i < c.downs; ++i) host.Key(S(1));
+    host.Key(S(4));
+    SwitchOn(host);
+    EXPECT_EQ(CProgramState.MenuItem, c.item) << c.downs;
+    EXPECT_EQ(CProgramState.CollectMode, c.collect) << c.downs;
+    // MainScrn ran twice: once before and once after the selection.
+    EXPECT_EQ(std::count(host.TraceLines().begin(), host.TraceLines().end(), "MainScrn()"), 2) << c.downs;
+  }
+}
+
+TEST_F(MainMenuTest, FirstSwitchOnIgnoresSavedPositionButTakesSettings) {
+  InitDeviceInfo.MenuMode = SCR_SETUP;
+  InitDeviceInfo.MenuItem = 3;
+  InitDeviceInfo.SelectedPoint = 7;
+  InitDeviceInfo.HighFrequency = 2;
+  InitDeviceInfo.AutoStepEn = 0;
+  InitDeviceInfo.FreqDimension = 201;
+  TScriptedHost host;
+  SwitchOn(host);
+  EXPECT_EQ(SelectedRow(host.Frames().front()), 0);
+  EXPECT_EQ(CProgramState.npnt, 1);
+  EXPECT_EQ(CProgramState.HighFrequency, 2);
+  EXPECT_EQ(CProgramState.AutoStepEn, 0);
+  EXPECT_EQ(CProgramState.FreqDimension, 201);
+  EXPECT_EQ(FirstStart, 0);
+  EXPECT_EQ(DeviceInfo.SerialNo, 2014);
+  EXPECT_EQ(DeviceInfo.HwVersion, 0x0201);
+}
+
+TEST_F(MainMenuTest, LaterSwitchOnResumesByTheRule) {
+  {
+    TScriptedHost first;
+    SwitchOn(first);  // the run's first switch-on builds the route
+  }
+  struct Case {
+    std::int16_t mode, item;
+    std::uint16_t wantMode;
+    std::int16_t wantItem;
+  };
+  for (const Case& c : {Case{SCR_BAND_WATCH, 3, 2, 0}, Case{SCR_POINT, 2, 1, 2}, Case{SCR_ANALYSIS_POINT, 2, 1, 0},
+                        Case{SCR_CLOCK, 4, 4, 0}, Case{7, 1, 7, 1}}) {
+    InitDeviceInfo.MenuMode = c.mode;
+    InitDeviceInfo.MenuItem = c.item;
+    InitDeviceInfo.SelectedPoint = 3;
+    TScriptedHost host;
+    std::uint16_t modeAtFirstFrame = 0xFFFF;
+    std::int16_t itemAtFirstFrame = -99;
+    host.OnFrame = [&](const TFrame&) {
+      if (modeAtFirstFrame == 0xFFFF) modeAtFirstFrame = CProgramState.MenuMode, itemAtFirstFrame = CProgramState.MenuItem;
+    };
+    SwitchOn(host);
+    EXPECT_EQ(modeAtFirstFrame, c.wantMode) << c.mode;
+    // The states without screens of their own show the main menu.
+    EXPECT_EQ(host.TraceLines().at(1), "MainScrn()") << c.mode;
+    EXPECT_EQ(host.TraceLines().at(2), "MainScrn() CProgramState.npnt = 3") << c.mode;
+    EXPECT_EQ(itemAtFirstFrame, c.wantItem) << c.mode;
+  }
+  EXPECT_EQ(RouteStore.size(), 13u);  // not rebuilt
+}
+
+TEST_F(MainMenuTest, ErrorLeavingAScreenKeepsItsMessageAndDimsTheLcd) {
+  TScriptedHost host;
+  host.Key(S(1));
+  int frames = 0;
+  host.OnFrame = [&](const TFrame&) {
+    if (++frames == 2) throw Exception("Flash write failed");
+  };
+  EXPECT_EQ(SwitchOn(host), "Flash write failed");
+  EXPECT_EQ(GetBacklight(), 0);
+}
