@@ -85,6 +85,18 @@ class TLanguageTarget : public ILanguageTarget {
 std::vector<TLanguageItem> g_languages;
 }  // namespace
 
+template <class F>
+void TFormORB720DemoMain::Guarded(F&& f) {
+  // Errors must not cross Qt's event dispatch: show them in the error box.
+  try {
+    f();
+  } catch (const Exception& e) {
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+  } catch (const std::exception& e) {
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
+  }
+}
+
 // ---- pictures ----
 
 TPicture::TPicture(QWidget* parent, const QString& resource, QRgb transparent, QSize size) : QWidget(parent) {
@@ -126,14 +138,18 @@ TImageDevice::TImageDevice(QWidget* parent, TFormORB720DemoMain* form)
 }
 
 void TImageDevice::mousePressEvent(QMouseEvent* e) {
-  form_->ImageDeviceMouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  form_->Guarded([&] { form_->ImageDeviceMouseDown(e->button(), p.x(), p.y()); });
 }
 
 void TImageDevice::mouseMoveEvent(QMouseEvent* e) {
-  form_->ImageDeviceMouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+  const QPoint p = e->position().toPoint();
+  form_->Guarded([&] { form_->ImageDeviceMouseMove(p.x(), p.y()); });
 }
 
-void TImageDevice::mouseReleaseEvent(QMouseEvent* e) { form_->ImageDeviceMouseUp(e->button()); }
+void TImageDevice::mouseReleaseEvent(QMouseEvent* e) {
+  form_->Guarded([&] { form_->ImageDeviceMouseUp(e->button()); });
+}
 
 // ---- the window ----
 
@@ -226,17 +242,6 @@ void TFormORB720DemoMain::BuildToolBar() {
   connect(exitButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonExitClick(); }); });
 }
 
-template <class F>
-void TFormORB720DemoMain::Guarded(F&& f) {
-  // Errors must not cross Qt's event dispatch: show them in the error box.
-  try {
-    f();
-  } catch (const Exception& e) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
-  } catch (const std::exception& e) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
-  }
-}
 
 void TFormORB720DemoMain::FillLanguageList() {
   g_languages = LoadLanguageList();

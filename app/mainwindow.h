@@ -92,6 +92,11 @@ class TFormORB720DemoMain : public QWidget {
   QLabel* LabelLanguage() const { return labelLanguage_; }
   int PressedIndex() const { return pressedIndex_; }
 
+  // Runs a handler; an error escaping it is shown in the error box, since it
+  // must not cross Qt's event dispatch.
+  template <class F>
+  void Guarded(F&& f);
+
  protected:
   void closeEvent(QCloseEvent* e) override;
   void changeEvent(QEvent* e) override;
@@ -104,8 +109,6 @@ class TFormORB720DemoMain : public QWidget {
   void FillLanguageList();
   // A press whose release will never reach the picture ends as a release.
   void CancelPress();
-  template <class F>
-  void Guarded(F&& f);
 
   std::string iniPath_;
   QWidget* toolBar_ = nullptr;

@@ -205,7 +205,7 @@ TEST_F(DeviceFixture, CopyConvertsEveryPixelThroughTheBacklightColumn) {
 
 // Closing must never hang, whatever the firmware is doing at that moment.
 TEST_F(DeviceFixture, DestructorNeverHangs) {
-  const int rounds = 150;
+  const int rounds = 300;
   for (int i = 0; i < rounds; ++i) {
     const int mode = i % 3;
     Make([mode] {
