@@ -146,13 +146,13 @@ void TDevice::OnBacklightTimer() {
 
 void TDevice::CopyScreen() {
   if (!screen_ || screen_->width() < LCD_WIDTH || screen_->height() < LCD_HEIGHT) return;
-  const bool lit = GetBacklight() != 0;
+  const std::uint32_t* column = LcdColourColumn(GetBacklight() != 0);
   for (int y = 0; y < LCD_HEIGHT; ++y) {
     auto* line = reinterpret_cast<QRgb*>(screen_->scanLine(y));
     const std::uint16_t* row = LcdBuf[y];
     for (int w = 0; w < LCD_WORDS_PER_ROW; ++w) {
-      line[2 * w] = 0xFF000000u | LcdColourRgb(static_cast<std::uint8_t>(row[w] >> 8), lit);
-      line[2 * w + 1] = 0xFF000000u | LcdColourRgb(static_cast<std::uint8_t>(row[w] & 0xFF), lit);
+      line[2 * w] = 0xFF000000u | column[row[w] >> 8];
+      line[2 * w + 1] = 0xFF000000u | column[row[w] & 0xFF];
     }
   }
   if (screenChanged_) screenChanged_();

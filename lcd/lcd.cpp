@@ -45,6 +45,10 @@ std::uint32_t LcdColourRgb(std::uint8_t code, bool backlight) {
   return backlight ? Lut().bright[code] : Lut().dimmed[code];
 }
 
+const std::uint32_t* LcdColourColumn(bool backlight) {
+  return backlight ? Lut().bright.data() : Lut().dimmed.data();
+}
+
 void LcdClear() { std::memset(LcdBuf, 0xFF, sizeof LcdBuf); }
 
 void LcdPixel(std::int16_t x, std::int16_t y, std::uint16_t colour, std::uint8_t xorMode) {

@@ -31,6 +31,8 @@ extern const LcdColour kLcdColours[9];
 // 256-entry lookup of both columns; codes the firmware never draws show as
 // their plain RGB 3-3-2 value.
 std::uint32_t LcdColourRgb(std::uint8_t code, bool backlight);
+// The whole column at once, for converting a frame without a call per pixel.
+const std::uint32_t* LcdColourColumn(bool backlight);
 constexpr bool IsLcdColour(int code) {
   return code == LCD_BLACK || code == LCD_BLUE || code == LCD_GREEN || code == LCD_LIGHT_GREEN ||
          code == LCD_RED || code == LCD_LIGHT_RED || code == LCD_YELLOW || code == LCD_LIGHT_YELLOW ||
