@@ -430,3 +430,30 @@ TEST_F(SetupTest, SwitchOffUnwindsFromTheListTheQuestionAndTheMessages) {
   EXPECT_TRUE(RunSetup().stopped);
   EXPECT_TRUE(ShowsMessage(host.LastFrame(), 1907, LCD_BLUE));
 }
+
+TEST_F(SetupTest, LanguageChangeRedrawsTheListWithValuesFilledIn) {
+  TFrame russian;
+  {
+    TScriptedHost host(1049);
+    Prepare();
+    RunSetup();
+    russian = host.LastFrame();
+  }
+  TScriptedHost host(1033);
+  Prepare();
+  bool switched = false;
+  host.OnFrame = [&](const TFrame&) {
+    if (switched) return;
+    switched = true;
+    host.SetLanguage(1049);
+    InitMenuTexts();  // as the window thread does, then KEY_NONE
+  };
+  host.Keys({KEY_NONE});
+  EXPECT_TRUE(RunSetup().stopped);
+  ASSERT_EQ(host.Frames().size(), 2u);
+  int diff = 0;
+  for (int y = 15; y < LCD_HEIGHT; ++y)
+    for (int x = 0; x < LCD_WIDTH; ++x) diff += host.LastFrame().At(x, y) != russian.At(x, y);
+  EXPECT_EQ(diff, 0);
+  EXPECT_EQ(Text(TX_AUTOSTEP).substr(15, 4), Str(2105));
+}
