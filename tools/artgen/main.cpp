@@ -9,6 +9,8 @@
 
 namespace art {
 bool PressedIsDarker(const QImage& device, const QImage& pressed, const Button& b);
+QImage PaintLogo();
+bool CheckLogo(const QImage& logo, QStringList& faults);
 }
 
 int main(int argc, char** argv) {
@@ -23,6 +25,7 @@ int main(int argc, char** argv) {
   std::array<QImage, 4> pressed;
   for (std::size_t i = 0; i < kButtons.size(); ++i) pressed[i] = PaintPressedButton(device, kButtons[i]);
   const QImage overview = PaintIconOverview(), about = PaintIconAbout(), exitIcon = PaintIconExit();
+  const QImage logo = PaintLogo();
 
   QStringList faults;
   CheckDevice(device, faults);
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
   CheckIcon(overview, QStringLiteral("icon_overview.png"), faults);
   CheckIcon(about, QStringLiteral("icon_about.png"), faults);
   CheckIcon(exitIcon, QStringLiteral("icon_exit.png"), faults);
+  CheckLogo(logo, faults);
   if (!faults.isEmpty()) {
     for (const QString& f : faults) std::fprintf(stderr, "artgen: %s\n", qPrintable(f));
     return 1;
@@ -56,6 +60,7 @@ int main(int argc, char** argv) {
   save(overview, QStringLiteral("icon_overview.png"), true);
   save(about, QStringLiteral("icon_about.png"), true);
   save(exitIcon, QStringLiteral("icon_exit.png"), true);
+  save(logo, QStringLiteral("logo.png"), true);
 
   const QImage win = ComposePreview(device, pressed, 4);
   if (!win.save(preview, "PNG")) ok = false;
