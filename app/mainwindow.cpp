@@ -14,9 +14,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "about.h"
 #include "device.h"
 #include "host.h"
 #include "language.h"
+#include "overview.h"
 #include "persist.h"
 #include "state.h"
 #include "strtab.h"
@@ -41,8 +43,6 @@ QString FromCp1251(const std::string& s) {
   const std::u16string u = Cp1251ToUtf16(s);
   return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
 }
-
-QString WindowText(unsigned id) { return FromCp1251(LoadStringTable(id)); }
 
 // Makes one colour fully transparent, as the instrument pictures expect.
 QImage Keyed(const QImage& src, QRgb key) {
@@ -301,19 +301,19 @@ void TFormORB720DemoMain::CancelPress() {
 
 void TFormORB720DemoMain::ToolButtonOverviewClick() {
   CancelPress();
-  QMessageBox box(QMessageBox::Information, WindowText(303), WindowText(400) + "\n\n" + WindowText(501),
-                  QMessageBox::Close, this);
-  box.exec();
+  {
+    TFormOverview form(this);
+    form.exec();
+  }
   if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
 }
 
 void TFormORB720DemoMain::ToolButtonAboutClick() {
   CancelPress();
-  QMessageBox box(QMessageBox::Information, WindowText(304),
-                  WindowText(400) + "\n" + WindowText(401) + " " + QStringLiteral(ORB_VERSION) + "\n\n" +
-                      WindowText(402),
-                  QMessageBox::Close, this);
-  box.exec();
+  {
+    TFormAbout form(this);
+    form.exec();
+  }
   if (QWidget* w = QApplication::focusWidget()) w->clearFocus();
 }
 
