@@ -11,24 +11,7 @@
 #include "state.h"
 #include "texts.h"
 
-#if __has_include("point.h")
 #include "point.h"
-#else
-// Until the route point screen lands: the part of a new off-route point the
-// store commands rely on (number, identity, a free slot behind it).
-namespace {
-void NewOffRoutePoint(std::int16_t k) {
-  CurPoint = CPoint{};
-  std::string s;
-  LoadStr(2110, s);
-  s.copy(CurPoint.machine, sizeof CurPoint.machine - 1);
-  CurPoint.num = k;
-  CurPoint.gain = DeviceInfo.Gain;
-  CurPoint.sensor = 101;
-  AddOffRouteSlot();
-}
-}  // namespace
-#endif
 
 namespace {
 constexpr std::uint16_t LANG_RUSSIAN = 1049;

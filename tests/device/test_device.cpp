@@ -257,6 +257,8 @@ TEST_F(DeviceFixture, ErrorBoxAtCloseIsAnsweredWithoutAModalLoop) {
 }
 
 int main(int argc, char** argv) {
+  // Never the user's display: also when ctest lists the tests.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
