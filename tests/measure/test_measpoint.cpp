@@ -232,7 +232,7 @@ TEST_F(MeasPointTest, LastRoutePointSaysRoutePassedWithoutAutoStep) {
     if (f.At(64, 2) == LCD_BLUE && host.Frames().size() > 3) passed = f;
   };
   host.Keys({YES});
-  host.KeyAfter(300, S(2));  // closes "Route passed"
+  host.Key(S(2), 1800);  // closes "Route passed"
   ASSERT_TRUE(Measure(host));
   EXPECT_EQ(RouteStore[12].valid, POINT_VALID);
   EXPECT_NE(host.Slot(), KEY_STEP);
@@ -336,6 +336,7 @@ TEST_F(MeasPointTest, FullMemoryStillStoresTheLastOffRoutePoint) {
 
 TEST_F(MeasPointTest, StopExceptionPassesThrough) {
   Select(1);  // the question waits for a key that never comes
+  host.StopAtMs = 5000;
   bool stopped = false;
   try {
     MeasPoint();
