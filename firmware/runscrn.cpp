@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "clock.h"
 #include "flash.h"
 #include "host.h"
+#include "point.h"
+#include "setup.h"
 #include "state.h"
 #include "texts.h"
 
@@ -78,9 +81,18 @@ void RunScrn() {
     CProgramState.MenuMode &= 0x0F;
     for (;;) {
       switch (CProgramState.MenuMode) {
-        // The route point, settings, clock, analysis, band list and
-        // tachometer screens are not built yet: their states show the main
-        // menu until they are.
+        case SCR_POINT:
+          CProgramState.MenuMode = PointScrn();
+          break;
+        case SCR_SETUP:
+          CProgramState.MenuMode = SetupScrn();
+          break;
+        case SCR_CLOCK:
+          CProgramState.MenuItem = 0;
+          CProgramState.MenuMode = ClockScrn();
+          break;
+        // The analysis, band list and tachometer screens are not built yet:
+        // their states show the main menu until they are.
         case SCR_MAIN:
         default:
           CProgramState.MenuMode = MainScrn();

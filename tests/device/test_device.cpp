@@ -38,6 +38,7 @@ struct DeviceFixture : ::testing::Test {
   std::atomic<int> lastKey{-1};
 
   void Make(std::function<void()> firmware, TDevice::Config cfg = {}) {
+    SetBacklight(0);  // as at program start, whatever an earlier test left
     dev = std::make_unique<TDevice>(&image, [this] { ++copies; }, cfg);
     dev->ShowErrorBox = [this](const QString&, const QString& text) { boxes.push_back(text); };
     dev->Firmware = [this, firmware] {
