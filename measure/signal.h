@@ -3,3 +3,5 @@
 // RotFreq in Hz, negative when no tachometer signal; RotRpm beside it.
 extern float RotFreq;
 extern float RotRpm;
+// Tachometer period in seconds; 0 (never measured) in this device.
+extern float TachoPeriod;
