@@ -7,6 +7,7 @@
 #include "host.h"
 #include "point.h"
 #include "setup.h"
+#include "tacho.h"
 #include "state.h"
 #include "texts.h"
 
@@ -91,8 +92,11 @@ void RunScrn() {
           CProgramState.MenuItem = 0;
           CProgramState.MenuMode = ClockScrn();
           break;
-        // The analysis, band list and tachometer screens are not built yet:
-        // their states show the main menu until they are.
+        case SCR_TACHO:
+          CProgramState.MenuMode = TachoScrn();
+          break;
+        // The analysis and band list screens are not built yet: their states
+        // show the main menu until they are.
         case SCR_MAIN:
         default:
           CProgramState.MenuMode = MainScrn();

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "computing.h"
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
@@ -11,27 +12,10 @@
 #include "text.h"
 
 namespace {
-// The acquisition and value hooks of this device, which has no signal input:
-// the acquisition reports success and fills nothing, and every value is the
-// fixed demonstration value. Kept here, with internal linkage, until the
-// signal computations unit offers them.
-struct CWaveStat {
-  float rms, pk, pp, cf;
-};
-struct CMeasVal {
-  float v[10];  // RMS a/v/d, peak a/v/d, peak-to-peak a/v/d, crest factor
-};
-constexpr CMeasVal kDemoValues{{1.83f, 8.22f, 1.77f, 2.59f, 11.63f, 2.5f, 5.18f, 23.25f, 5.0f, 2.13f}};
-constexpr float DemoPhase = 1.23f;
-constexpr float TachoPeriod = 0.0f;  // never set: no tachometer is attached
-
+// The acquisition hooks of this device, which has no signal input: the
+// acquisition reports success and fills nothing; the values come from the
+// demonstration data of the signal computations.
 std::uint16_t WaveAcq(int, unsigned, int, unsigned, std::int32_t) { return 0; }
-void WaveStat(CWaveStat& out, std::int16_t qty) {
-  out = qty == 101 ? CWaveStat{1.83f, 2.59f, 5.18f, 2.13f} : CWaveStat{8.22f, 11.63f, 23.25f, 2.13f};
-}
-void BandValues(CMeasVal& out, std::int16_t, std::uint16_t, std::int16_t, float, float) { out = kDemoValues; }
-void HarmValues(CMeasVal& out, std::int16_t, std::uint16_t, std::int16_t, float) { out = kDemoValues; }
-void PhaseMeas(std::int16_t, float) {}
 std::uint16_t WaveCheck(const void*, std::int32_t) { return 0; }
 float MeasValAt(const CMeasVal& m, int i) { return i >= 0 && i < 10 ? m.v[i] : -1.0f; }
 
@@ -199,6 +183,6 @@ void WatchMeas(std::int16_t band) {
   const int mode = band == 6 ? 1 : (band < 2 ? 0 : 2);
   const std::uint16_t acq = WaveAcq(mode, kRange[band], 1000, 0, WAVE_SAMPLES);
   if (acq & ADC_OVERLOAD) ShowMsg(Str(2403), 1, LCD_RED);
-  // The live values for the analysis screen: the demonstration set (MeasVal
-  // belongs to the signal computations and is filled there once it exists).
+  // The live values the analysis screen shows.
+  InitMeasVal(MeasVal, band, 0, 101);
 }

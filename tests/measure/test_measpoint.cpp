@@ -59,7 +59,11 @@ bool Measure(TScriptedHost&) {
 }
 
 struct MeasPointTest : ::testing::Test {
-  void SetUp() override { NewRoute(); }
+  void SetUp() override {
+    // The title rows are left as a fresh program has them, whatever ran before.
+    std::memset(LcdBuf, 0, sizeof LcdBuf);
+    NewRoute();
+  }
   TScriptedHost host;
 };
 
