@@ -2,7 +2,10 @@
 
 #include <string>
 
+#include "analy.h"
+#include "band.h"
 #include "clock.h"
+#include "computing.h"
 #include "flash.h"
 #include "host.h"
 #include "point.h"
@@ -95,8 +98,24 @@ void RunScrn() {
         case SCR_TACHO:
           CProgramState.MenuMode = TachoScrn();
           break;
-        // The analysis and band list screens are not built yet: their states
-        // show the main menu until they are.
+        case SCR_ANALYSIS_POINT:
+          CProgramState.MenuItem = 0;
+          InitMeasVal(MeasVal, CurPoint.range, (CurPoint.flags & 2) ? 1 : 0, CurPoint.qty);
+          CProgramState.MenuMode = AnalyScrn();
+          break;
+        case SCR_ANALYSIS_WATCH:
+          CProgramState.MenuItem = 0;
+          CProgramState.MenuMode = AnalyScrn();
+          break;
+        case SCR_BAND_MEASURE:
+          DrawTitle(FwText(TX_MEASUREMENT));
+          CProgramState.MenuMode = BandScrn();
+          break;
+        case SCR_BAND_WATCH:
+          DrawTitle(FwText(TX_WATCH));
+          CProgramState.MenuMode = BandScrn();
+          break;
+        // Values no screen owns (2, 4, ...) show the main menu.
         case SCR_MAIN:
         default:
           CProgramState.MenuMode = MainScrn();

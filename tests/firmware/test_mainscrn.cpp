@@ -97,13 +97,14 @@ TEST_F(MainMenuTest, SelectingEntriesSetsStateAndCursor) {
     std::int16_t item;
     std::uint16_t collect;
   };
-  for (const Case& c : {Case{0, SCR_POINT, 0, 0}, Case{1, SCR_POINT, 0, 1}, Case{2, SCR_BAND_WATCH, 2, 0},
+  for (const Case& c : {Case{0, SCR_POINT, 0, 0}, Case{1, SCR_POINT, 0, 1}, Case{2, SCR_BAND_WATCH, 5, 0},
                         Case{3, SCR_TACHO, 3, 0}, Case{4, SCR_SETUP, 0, 0}}) {
     NewRun();
     TScriptedHost host;
     for (int i = 0; i < c.downs; ++i) host.Key(S(1));
     host.Key(S(4));
-    // The state, cursor and mode as the next screen draws its first frame.
+    // The state, cursor and mode as the next screen draws its first frame
+    // (the band list puts its cursor on the saved band, 5).
     bool seen = false;
     std::uint16_t mode = 0, collect = 0;
     std::int16_t item = -1;
@@ -185,4 +186,35 @@ TEST_F(MainMenuTest, ErrorLeavingAScreenKeepsItsMessageAndDimsTheLcd) {
   };
   EXPECT_EQ(SwitchOn(host), "Flash write failed");
   EXPECT_EQ(GetBacklight(), 0);
+}
+
+// Every entry of the main menu leads to its screen and back to the main menu
+// with that entry selected again.
+TEST_F(MainMenuTest, EveryScreenIsReachedAndLeadsBack) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint16_t> keys;
+    std::vector<std::uint16_t> modes;  // screen states seen, in order
+    std::int16_t itemBack;
+  };
+  const std::vector<Case> cases = {
+      {"measurement", {S(4), S(2)}, {SCR_MAIN, SCR_POINT, SCR_MAIN}, 0},
+      {"watch", {S(1), S(1), S(4), S(4), S(2)}, {SCR_MAIN, SCR_BAND_WATCH, SCR_ANALYSIS_WATCH, SCR_MAIN}, 2},
+      {"watch back", {S(1), S(1), S(4), S(2)}, {SCR_MAIN, SCR_BAND_WATCH, SCR_MAIN}, 2},
+      {"tachometer", {S(3), S(3), S(4), S(2)}, {SCR_MAIN, SCR_TACHO, SCR_MAIN}, 3},
+      {"settings", {S(3), S(4), S(2)}, {SCR_MAIN, SCR_SETUP, SCR_MAIN}, 4},
+  };
+  for (const Case& c : cases) {
+    NewRun();
+    TScriptedHost host;
+    for (std::uint16_t k : c.keys) host.Key(k);
+    std::vector<std::uint16_t> modes;
+    host.OnFrame = [&](const TFrame&) {
+      if (modes.empty() || modes.back() != CProgramState.MenuMode) modes.push_back(CProgramState.MenuMode);
+    };
+    EXPECT_EQ(SwitchOn(host), "") << c.name;
+    EXPECT_EQ(modes, c.modes) << c.name;
+    EXPECT_EQ(CProgramState.MenuItem, c.itemBack) << c.name;
+    EXPECT_EQ(SelectedRow(host.LastFrame()), c.itemBack % 5) << c.name;
+  }
 }
