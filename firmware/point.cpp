@@ -68,26 +68,6 @@ bool SameMachine(std::int16_t n, const char* machine) {
   return std::strncmp(buf, machine, sizeof CurPoint.machine) == 0;
 }
 
-void PutText(char (&field)[32], const std::string& text) {
-  std::memset(field, 0, sizeof field);
-  std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
-}
-
-// Fills the first "%<width>d" of a loaded template; the table's text is not
-// trusted as a printf format.
-std::string FormatNumber(const std::string& templ, int value) {
-  const std::size_t pct = templ.find('%');
-  if (pct == std::string::npos) return templ;
-  std::size_t i = pct + 1;
-  std::size_t width = 0;
-  while (i < templ.size() && templ[i] >= '0' && templ[i] <= '9' && width < 32)
-    width = width * 10 + static_cast<std::size_t>(templ[i++] - '0');
-  if (i >= templ.size() || templ[i] != 'd') return templ;
-  std::string digits = std::to_string(value);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), ' ');
-  return templ.substr(0, pct) + digits + templ.substr(i + 1);
-}
-
 // Band index of CurPoint as the band list and the analysis see it.
 void SetCurrentRange(const TCounts& c) {
   if (CProgramState.npnt > c.route && c.off == 0) {
@@ -240,8 +220,7 @@ void ToggleRoute() {
 
 void NewOffRoutePoint(std::int16_t k) {
   std::memset(&CurPoint, 0, sizeof CurPoint);
-  PutText(CurPoint.machine, Str(2110));
-  PutText(CurPoint.name, FormatNumber(Str(1550), k));
+  NameOffRoutePoint(CurPoint, k);
   CurPoint.num = k;
   CurPoint.orient = 0;
   CurPoint.gain = DeviceInfo.Gain;

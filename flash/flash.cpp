@@ -108,13 +108,17 @@ void PutParam(CParam& p, const TDemoParam& d) {
 
 }  // namespace
 
+void NameOffRoutePoint(CPoint& p, int k) {
+  PutText(p.machine, Text(2110));
+  PutText(p.name, FormatNumber(Text(1550), k));
+}
+
 CPoint* ReadPoint(std::int16_t n) {
   const CPoint* rec = Record(n);
   if (!rec) return &CurPoint;  // no such record: the working copy stays as it was
   CurPoint = *rec;
   if (n > static_cast<std::int32_t>(RouteStore.size())) {
-    PutText(CurPoint.machine, Text(2110));
-    PutText(CurPoint.name, FormatNumber(Text(1550), MAX_POINTS + 1 - n));
+    NameOffRoutePoint(CurPoint, MAX_POINTS + 1 - n);
     CurPoint.orient = 0;
   }
   return &CurPoint;

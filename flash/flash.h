@@ -92,6 +92,10 @@ extern CPoint CurPoint;
 // record leaves CurPoint as it was.
 CPoint* ReadPoint(std::int16_t n);
 
+// Names off-route point k (1, 2, ...) as the user sees it, in the current
+// language: "Off-route" and "POINT k".
+void NameOffRoutePoint(CPoint& p, int k);
+
 // Marks the record valid and stores it as record n; 0, or FLASH_ERROR for a
 // number without a record (then nothing changes). The waveform arguments
 // describe storage that this memory does not keep.
