@@ -72,11 +72,6 @@ void FmtGroup(const char* fmt, int first, std::size_t w2) {
     for (std::size_t i = 0; i < width[f]; ++i) kFieldTexts[first + f][i] = s[at[f] + i];
 }
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 }  // namespace
 
 CMenuItem ClockFields[CLK_FIELDS];
@@ -99,11 +94,11 @@ void FmtClock() {
 
 int SetClock() {
   if (!CheckDate()) {
-    ShowMsg(Str(108), 1, LCD_RED);
+    ShowMsg(LoadStr(108), 1, LCD_RED);
     CProgramState.MenuItem = 0;
     return 0;
   }
-  ShowMsg(Str(109), 0, LCD_BLUE);
+  ShowMsg(LoadStr(109), 0, LCD_BLUE);
   TRtc t;
   t.year = static_cast<std::uint16_t>(ClockEdit[CLK_YEAR]);
   t.month = static_cast<std::uint16_t>(ClockEdit[CLK_MONTH]);

@@ -37,11 +37,6 @@ struct PointMenuInit {
   }
 };
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 struct TCounts {
   std::int16_t off;    // off-route points holding data
@@ -259,14 +254,14 @@ void SetPointBand() {
 }
 
 void ShowMeasuring() {
-  ShowMsg(Str(1940), 0, LCD_BLUE);
+  ShowMsg(LoadStr(1940), 0, LCD_BLUE);
   Pause(1500);
 }
 
 std::uint16_t PointScrn() {
-  const std::string notCollected = Str(2407);
-  const std::string collected = Str(2408);
-  const std::string phaseLabel = Str(2600);
+  const std::string notCollected = LoadStr(2407);
+  const std::string collected = LoadStr(2408);
+  const std::string phaseLabel = LoadStr(2600);
   DrawTitle(FwText(CProgramState.CollectMode == 0 ? TX_MEASUREMENT : TX_ANALYSIS));
   for (;;) {
     const TCounts c = Counts();
@@ -298,7 +293,7 @@ std::uint16_t PointScrn() {
         row = onRoute ? 1 : 2;
       } else if (row == 2 && CProgramState.CollectMode == 1) {
         if (CurPoint.valid == POINT_VALID) {
-          if (CurPoint.status & 0x8000u) ShowMsg(Str(2403), 1, LCD_RED);
+          if (CurPoint.status & 0x8000u) ShowMsg(LoadStr(2403), 1, LCD_RED);
           return SCR_ANALYSIS_POINT;
         }
       } else if (row == 2) {

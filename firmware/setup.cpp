@@ -40,11 +40,6 @@ constexpr TFwText kSetupTexts[SETUP_MENU_ITEMS] = {TX_AUTOSTEP, TX_PHASE,   TX_F
                                                    TX_DELROUTE, TX_DELOFFROUTE, TX_ERASE, TX_PARAM_A,
                                                    TX_PARAM_V,  TX_PARAM_S, TX_ABOUT};
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 // Overwrites up to count characters at pos. Never writes past the loaded
 // text, so a shorter (or missing) template only shows less of the value.
@@ -97,24 +92,24 @@ static SetupInit g_setupInit;
 void SetupTexts() {
   const TProgramState& s = CProgramState;
   const bool ru = LangId == LANG_RUSSIAN;
-  PutAt(TX_AUTOSTEP, ru ? 15 : 13, ru ? 4 : 3, Str(s.AutoStepEn == 1 ? 2105 : 2106));
-  PutAt(TX_PHASE, ru ? 8 : 9, ru ? 4 : 3, Str(s.PhaseDisplay == 1 ? 2105 : 2106));
-  PutAt(TX_FREQUENCY, ru ? 11 : 13, ru ? 6 : 3, Str(s.FreqDimension == 201 ? 2103 : 2104));
-  PutWhole(TX_PARAM_A, Str(KindText(s.TypeParamA)));
-  PutWhole(TX_PARAM_V, Str(KindText(s.TypeParamV)));
-  PutWhole(TX_PARAM_S, Str(KindText(s.TypeParamS)));
+  PutAt(TX_AUTOSTEP, ru ? 15 : 13, ru ? 4 : 3, LoadStr(s.AutoStepEn == 1 ? 2105 : 2106));
+  PutAt(TX_PHASE, ru ? 8 : 9, ru ? 4 : 3, LoadStr(s.PhaseDisplay == 1 ? 2105 : 2106));
+  PutAt(TX_FREQUENCY, ru ? 11 : 13, ru ? 6 : 3, LoadStr(s.FreqDimension == 201 ? 2103 : 2104));
+  PutWhole(TX_PARAM_A, LoadStr(KindText(s.TypeParamA)));
+  PutWhole(TX_PARAM_V, LoadStr(KindText(s.TypeParamV)));
+  PutWhole(TX_PARAM_S, LoadStr(KindText(s.TypeParamS)));
 }
 
 void DelRoute() {
   TProgramState& s = CProgramState;
   if (s.StoreStatus == FLASH_ERROR) return;
-  if (!AskYesNo(Str(1906), LCD_BLUE)) return;
+  if (!AskYesNo(LoadStr(1906), LCD_BLUE)) return;
   s.StoreStatus = DeleteRoute();
   if (s.StoreStatus == FLASH_ERROR) {
-    ShowMsg(Str(1903), 1, LCD_RED);
+    ShowMsg(LoadStr(1903), 1, LCD_RED);
     return;
   }
-  ShowMsg(Str(1907), 1, LCD_BLUE);
+  ShowMsg(LoadStr(1907), 1, LCD_BLUE);
   std::int16_t c[2];
   GetPointCounts(c);
   // Numbers at or above 478 - k are off-route (the last one the free slot).
@@ -130,13 +125,13 @@ void DelRoute() {
 void DelOffRoute() {
   TProgramState& s = CProgramState;
   if (s.StoreStatus == FLASH_ERROR) return;
-  if (!AskYesNo(Str(1904), LCD_BLUE)) return;
+  if (!AskYesNo(LoadStr(1904), LCD_BLUE)) return;
   s.StoreStatus = DeleteOffRoute();
   if (s.StoreStatus == FLASH_ERROR) {
-    ShowMsg(Str(1903), 1, LCD_RED);
+    ShowMsg(LoadStr(1903), 1, LCD_RED);
     return;
   }
-  ShowMsg(Str(1905), 1, LCD_BLUE);
+  ShowMsg(LoadStr(1905), 1, LCD_BLUE);
   std::int16_t c[2];
   GetPointCounts(c);
   if (s.npnt > c[1]) {
@@ -148,16 +143,16 @@ void DelOffRoute() {
 void EraseMem() {
   TProgramState& s = CProgramState;
   if (s.StoreStatus != FLASH_ERROR) {
-    ShowMsg(Str(1901), 1, LCD_RED);
+    ShowMsg(LoadStr(1901), 1, LCD_RED);
     return;
   }
-  ShowMsg(Str(1902), 0, LCD_BLUE);
+  ShowMsg(LoadStr(1902), 0, LCD_BLUE);
   // The erase: both stores emptied. Without it the command could never
   // clear the error it exists for.
   const std::int16_t none[2] = {0, 0};
   s.StoreStatus = SetPointCounts(none);
   if (s.StoreStatus == FLASH_ERROR) {
-    ShowMsg(Str(1903), 1, LCD_RED);
+    ShowMsg(LoadStr(1903), 1, LCD_RED);
     return;
   }
   s.npnt = MAX_POINTS;

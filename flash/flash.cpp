@@ -51,11 +51,6 @@ std::string FormatNumber(const std::string& templ, int value) {
   return templ.substr(0, pct) + digits + templ.substr(i + 1);
 }
 
-std::string Text(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 struct TDemoParam {
   std::uint16_t kind, qty;
@@ -109,8 +104,8 @@ void PutParam(CParam& p, const TDemoParam& d) {
 }  // namespace
 
 void NameOffRoutePoint(CPoint& p, int k) {
-  PutText(p.machine, Text(2110));
-  PutText(p.name, FormatNumber(Text(1550), k));
+  PutText(p.machine, LoadStr(2110));
+  PutText(p.name, FormatNumber(LoadStr(1550), k));
 }
 
 CPoint* ReadPoint(std::int16_t n) {
@@ -192,8 +187,8 @@ void BuildDemoRoute(float gain) {
   for (const TDemoPoint& d : kDemoRoute) {
     CPoint p;
     std::memset(&p, 0, sizeof p);
-    PutText(p.machine, Text(d.machine));
-    PutText(p.name, Text(d.name));
+    PutText(p.machine, LoadStr(d.machine));
+    PutText(p.name, LoadStr(d.name));
     p.num = num++;
     p.orient = d.orient;
     p.gain = gain;

@@ -35,3 +35,4 @@ void ReadRtc(TRtc& t) { Host().ReadRtc(t); }
 void WriteRtc(const TRtc& t) { Host().WriteRtc(t); }
 void TraceLine(const std::string& line) { Host().Trace(line); }
 void LoadStr(unsigned id, std::string& text) { text = Host().LoadString(id); }
+std::string LoadStr(unsigned id) { return Host().LoadString(id); }

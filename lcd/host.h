@@ -76,3 +76,4 @@ void ReadRtc(TRtc& t);
 void WriteRtc(const TRtc& t);
 void TraceLine(const std::string& line);
 void LoadStr(unsigned id, std::string& text);
+std::string LoadStr(unsigned id);

@@ -33,11 +33,6 @@ void PaintBackground(int x0, int x1, int y, std::int16_t bg) {
 
 void EraseBody() { LcdErase(0, 15, 127, 159); }
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 bool IsKey(std::uint16_t code, std::uint16_t kind, int button) {
   return code == static_cast<std::uint16_t>(kind + button);
@@ -216,7 +211,7 @@ int MenuSelect(const CMenuItem* items, int n) {
 void ShowMsg(const char* text, int mode, std::int16_t colour) {
   EraseBody();
   LcdStr(0, 50, false, text, colour);
-  if (mode == 1) LcdStr(0, 134, false, Str(2100).c_str(), LCD_BLUE);
+  if (mode == 1) LcdStr(0, 134, false, LoadStr(2100).c_str(), LCD_BLUE);
   LcdShow();
   if (mode == 1) {
     ClearKey();
@@ -239,7 +234,7 @@ void ShowMsgTop(const std::string& text, std::int16_t colour) { ShowMsgTop(text.
 bool AskYesNo(const char* text, std::int16_t colour) {
   EraseBody();
   LcdStr(0, 50, false, text, colour);
-  LcdStr(0, 134, false, Str(2101).c_str(), LCD_BLUE);
+  LcdStr(0, 134, false, LoadStr(2101).c_str(), LCD_BLUE);
   LcdShow();
   ClearKey();
   bool yes;
@@ -260,7 +255,7 @@ bool AskYesNo(const std::string& text, std::int16_t colour) { return AskYesNo(te
 bool AskTacho(const char* text, std::int16_t colour) {
   EraseBody();
   LcdStr(0, 92, false, text, colour);
-  LcdStr(0, 134, false, Str(2101).c_str(), LCD_BLUE);
+  LcdStr(0, 134, false, LoadStr(2101).c_str(), LCD_BLUE);
   LcdShow();
   ClearKey();
   bool yes;
@@ -269,11 +264,11 @@ bool AskTacho(const char* text, std::int16_t colour) {
     if (RotFreq >= 0.0f) {
       if (CProgramState.FreqDimension == 201) {
         std::snprintf(TachoValueText, sizeof TachoValueText, "%.2f", static_cast<double>(RotFreq));
-        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", Str(2103).c_str());
+        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2103).c_str());
         TachoItems[TACHO_UNIT].x = 85;
       } else {
         std::snprintf(TachoValueText, sizeof TachoValueText, "%5d", TruncToInt(RotRpm));
-        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", Str(2104).c_str());
+        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2104).c_str());
         TachoItems[TACHO_UNIT].x = 78;
       }
       TachoItems[TACHO_VALUE].text = TachoValueText;
@@ -282,7 +277,7 @@ bool AskTacho(const char* text, std::int16_t colour) {
       DrawItems(TachoItems, 3);
       LcdShow();
     } else {
-      ShowMsgTop(Str(2102), LCD_BLUE);
+      ShowMsgTop(LoadStr(2102), LCD_BLUE);
     }
     const std::uint16_t key = GetKeyTm(100);
     if (IsYes(key) || IsNo(key)) {

@@ -75,11 +75,6 @@ class TBoundedText {
   std::size_t len_ = 0;
 };
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 // Truncation toward zero, saturating where the plain conversion is undefined.
 int TruncToInt(double v) {
@@ -110,7 +105,7 @@ void ClearSlot(const TSlotTexts& t) {
 void FmtSlot(const CParam& par, float val, float phase, bool measured, int warnBit, const TSlotTexts& t) {
   ClearSlot(t);
   TBoundedText label(t.label, TXT_LABEL_SIZE);
-  label.Add(Str(ParamLabelId(par.kind)));
+  label.Add(LoadStr(ParamLabelId(par.kind)));
   if (IsBandKind(par.kind)) {
     label.Fmt("%2.0f-%2.0f", static_cast<double>(par.flo), static_cast<double>(par.fhi));
   } else if (par.kind == 9 || par.kind == 13) {
@@ -148,7 +143,7 @@ void FmtSpeed(const CPoint& p) {
       s.Fmt("%.2f ", static_cast<double>(p.rot));
     else
       s.Add("--- ");
-    s.Add(Str(2103));
+    s.Add(LoadStr(2103));
   } else {
     if (!known)
       s.Add("--- ");
@@ -156,7 +151,7 @@ void FmtSpeed(const CPoint& p) {
       s.Fmt("%d ", TruncToInt(static_cast<double>(p.rot) * 60.0 + 0.5));
     else
       s.Fmt("%d\x02", TruncToInt(static_cast<double>(p.rot) * 60.0 + 0.5));
-    s.Add(Str(2104));
+    s.Add(LoadStr(2104));
   }
 }
 
@@ -234,13 +229,13 @@ void FmtPoint() {
   {
     TBoundedText pt(txtPoint, TXT_POINT_SIZE);
     static constexpr unsigned kOrient[3] = {2107, 2108, 2109};
-    if (p.orient >= 0 && p.orient <= 2) pt.Add(Str(kOrient[p.orient]));
+    if (p.orient >= 0 && p.orient <= 2) pt.Add(LoadStr(kOrient[p.orient]));
     pt.AddLeaving(p.name, nameMax, tail);
     pt.Add(kRightEdge);
   }
   {
     TBoundedText r(TxtRoute(), routeSize);
-    const std::string route = Str(offRoute ? 2110 : 700);
+    const std::string route = LoadStr(offRoute ? 2110 : 700);
     r.AddLeaving(route.c_str(), route.size(), tail);
     r.Add(kRightEdge);
   }
@@ -249,9 +244,9 @@ void FmtPoint() {
     if (offRoute && !measured) {
       mode.Add(" ---");
     } else if (p.env == 1) {
-      mode.Add(Str(2201));
+      mode.Add(LoadStr(2201));
     } else {
-      mode.Add(Str(2200));
+      mode.Add(LoadStr(2200));
       mode.Fmt("%2dk", p.fmax / 1000);
     }
   }

@@ -24,11 +24,6 @@ constexpr std::int32_t WAVE_SAMPLES = 8192;
 constexpr std::int32_t WAVE_BLOCKS = 4;
 constexpr std::int32_t WAVE_INFO = 2048000;
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 // Index of a quantity inside a CMeasVal group of three.
 int QtyIndex(std::uint16_t qty) { return qty == 102 ? 1 : (qty == 103 ? 2 : 0); }
@@ -85,13 +80,13 @@ void MeasPoint() {
   CPoint& p = CurPoint;
   // A memory error of an earlier operation must not be taken for this one's.
   CProgramState.StoreStatus = 0;
-  if (p.valid == POINT_VALID && !AskYesNo(Str(2400), LCD_BLUE)) return;
+  if (p.valid == POINT_VALID && !AskYesNo(LoadStr(2400), LCD_BLUE)) return;
   std::int16_t c[2];
   GetPointCounts(c);
   const std::int16_t routeCount = c[1];
   const std::int16_t n = CProgramState.npnt;
   if (n > routeCount) SetPointBand();
-  if (p.wave == 1 && !AskTacho(Str(2401), LCD_BLUE)) return;
+  if (p.wave == 1 && !AskTacho(LoadStr(2401), LCD_BLUE)) return;
   ShowMeasuring();
 
   const auto flag0 = static_cast<std::uint16_t>(p.flags & 1);
@@ -159,15 +154,15 @@ void MeasPoint() {
   LcdRefresh();
 
   if (result == FLASH_ERROR) {
-    ShowMsg(Str(1903), 1, LCD_RED);
+    ShowMsg(LoadStr(1903), 1, LCD_RED);
     CProgramState.MenuItem = 0;
     CProgramState.StoreStatus = FLASH_ERROR;
   } else if (acq & ADC_OVERLOAD) {
-    ShowMsg(Str(2403), 1, LCD_RED);
+    ShowMsg(LoadStr(2403), 1, LCD_RED);
   } else if ((acq & NO_TACHO) && n <= routeCount) {
-    ShowMsg(Str(2404), 1, LCD_RED);
+    ShowMsg(LoadStr(2404), 1, LCD_RED);
   } else if (n == routeCount) {
-    ShowMsg(Str(2405), 1, LCD_BLUE);
+    ShowMsg(LoadStr(2405), 1, LCD_BLUE);
     LcdRefresh();
   } else if (CProgramState.AutoStepEn == 1) {
     PutKey(KEY_STEP);
@@ -182,7 +177,7 @@ void WatchMeas(std::int16_t band) {
   ShowMeasuring();
   const int mode = band == 6 ? 1 : (band < 2 ? 0 : 2);
   const std::uint16_t acq = WaveAcq(mode, kRange[band], 1000, 0, WAVE_SAMPLES);
-  if (acq & ADC_OVERLOAD) ShowMsg(Str(2403), 1, LCD_RED);
+  if (acq & ADC_OVERLOAD) ShowMsg(LoadStr(2403), 1, LCD_RED);
   // The live values the analysis screen shows.
   InitMeasVal(MeasVal, band, 0, 101);
 }

@@ -15,11 +15,6 @@
 namespace {
 constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
 
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 struct Result {
   bool stopped = false;
@@ -42,7 +37,7 @@ Result RunSetup() {
 // message boxes draw it?
 bool ShowsMessage(const TFrame& f, unsigned id, std::int16_t colour) {
   LcdErase(0, 15, 127, 159);
-  const std::string text = Str(id);
+  const std::string text = LoadStr(id);
   LcdStr(0, 50, false, text.c_str(), colour);
   const TFrame ref = CaptureLcd();
   for (int y = 15; y < 134; ++y)
@@ -92,7 +87,7 @@ std::string Text(TFwText t) { return std::string(FwText(t), FwTextLen(t)); }
 
 // The template with count characters at pos replaced by value.
 std::string Edited(unsigned id, std::size_t pos, std::size_t count, const std::string& value) {
-  std::string s = Str(id);
+  std::string s = LoadStr(id);
   s.replace(pos, count, value.substr(0, count));
   return s;
 }
@@ -126,9 +121,9 @@ TEST_F(SetupTest, ValuesReplaceTheDashesAtEachLanguagesPositions) {
         CProgramState.PhaseDisplay = static_cast<std::uint16_t>(1 - on);
         CProgramState.FreqDimension = freq;
         SetupTexts();
-        EXPECT_EQ(Text(TX_AUTOSTEP), Edited(160, p.autoStep, p.onCount, Str(on == 1 ? 2105 : 2106))) << lang;
-        EXPECT_EQ(Text(TX_PHASE), Edited(161, p.phase, p.onCount, Str(on == 1 ? 2106 : 2105))) << lang;
-        EXPECT_EQ(Text(TX_FREQUENCY), Edited(162, p.freq, p.freqCount, Str(freq == 201 ? 2103 : 2104)))
+        EXPECT_EQ(Text(TX_AUTOSTEP), Edited(160, p.autoStep, p.onCount, LoadStr(on == 1 ? 2105 : 2106))) << lang;
+        EXPECT_EQ(Text(TX_PHASE), Edited(161, p.phase, p.onCount, LoadStr(on == 1 ? 2106 : 2105))) << lang;
+        EXPECT_EQ(Text(TX_FREQUENCY), Edited(162, p.freq, p.freqCount, LoadStr(freq == 201 ? 2103 : 2104)))
             << lang << " " << freq;
       }
     }
@@ -139,7 +134,7 @@ TEST_F(SetupTest, ValuesReplaceTheDashesAtEachLanguagesPositions) {
       CProgramState.TypeParamV = kind;
       CProgramState.TypeParamS = kind;
       SetupTexts();
-      const std::string want = Str(kind == 1 ? 2501 : kind == 2 ? 2502 : 2500);
+      const std::string want = LoadStr(kind == 1 ? 2501 : kind == 2 ? 2502 : 2500);
       for (TFwText t : {TX_PARAM_A, TX_PARAM_V, TX_PARAM_S}) EXPECT_STREQ(FwText(t), want.c_str()) << kind;
     }
   }
@@ -163,7 +158,7 @@ TEST_F(SetupTest, EditsStayInsideTemplatesTooShortForTheirPosition) {
   SetupTexts();
   EXPECT_EQ(FwTextLen(TX_AUTOSTEP), len);
   EXPECT_EQ(std::strlen(FwText(TX_AUTOSTEP)), len);
-  EXPECT_EQ(Text(TX_AUTOSTEP).substr(15), Str(2105).substr(0, 3));
+  EXPECT_EQ(Text(TX_AUTOSTEP).substr(15), LoadStr(2105).substr(0, 3));
   for (TFwText t : {TX_PHASE, TX_FREQUENCY, TX_PARAM_A}) EXPECT_EQ(std::strlen(FwText(t)), FwTextLen(t)) << t;
 }
 
@@ -278,7 +273,7 @@ TEST_F(SetupTest, DeleteRouteYesNoAndIgnoredKeys) {
     EXPECT_EQ(CProgramState.StoreStatus, 0);
     EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
     EXPECT_EQ(CurPoint.num, 1);
-    EXPECT_STREQ(CurPoint.machine, Str(2110).c_str());
+    EXPECT_STREQ(CurPoint.machine, LoadStr(2110).c_str());
     EXPECT_EQ(OffRouteStore.size(), 1u);  // the free slot for it
     EXPECT_TRUE(AnyShowsMessage(host.Frames(), 1907, LCD_BLUE));
     EXPECT_EQ(CProgramState.MenuItem, 4);
@@ -455,5 +450,5 @@ TEST_F(SetupTest, LanguageChangeRedrawsTheListWithValuesFilledIn) {
   for (int y = 15; y < LCD_HEIGHT; ++y)
     for (int x = 0; x < LCD_WIDTH; ++x) diff += host.LastFrame().At(x, y) != russian.At(x, y);
   EXPECT_EQ(diff, 0);
-  EXPECT_EQ(Text(TX_AUTOSTEP).substr(15, 4), Str(2105));
+  EXPECT_EQ(Text(TX_AUTOSTEP).substr(15, 4), LoadStr(2105));
 }

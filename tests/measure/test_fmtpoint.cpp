@@ -13,11 +13,6 @@
 #include "texts.h"
 
 namespace {
-std::string Str(unsigned id) {
-  std::string s;
-  LoadStr(id, s);
-  return s;
-}
 
 struct FmtPointTest : ::testing::Test {
   explicit FmtPointTest(std::uint32_t lang = 1033) : host(lang) {}
@@ -291,11 +286,11 @@ TEST_F(FmtPointRuTest, RussianTexts) {
   Measured(1.0f, 1.0f);
   CurPoint.rot = 32.0f;
   FmtPoint();
-  EXPECT_EQ(std::string(TxtRoute()), Str(700) + "\x09\x80");
-  EXPECT_EQ(std::string(txtSpeed), "1920 " + Str(2104));  // a blank, not the narrow gap
-  EXPECT_EQ(std::string(txtLabel1), Str(2302) + "10-1000");
-  EXPECT_EQ(std::string(txtPoint), Str(2107) + Str(704) + "\x09\x80");
+  EXPECT_EQ(std::string(TxtRoute()), LoadStr(700) + "\x09\x80");
+  EXPECT_EQ(std::string(txtSpeed), "1920 " + LoadStr(2104));  // a blank, not the narrow gap
+  EXPECT_EQ(std::string(txtLabel1), LoadStr(2302) + "10-1000");
+  EXPECT_EQ(std::string(txtPoint), LoadStr(2107) + LoadStr(704) + "\x09\x80");
   CProgramState.FreqDimension = 201;
   FmtPoint();
-  EXPECT_EQ(std::string(txtSpeed), "32.00 " + Str(2103));
+  EXPECT_EQ(std::string(txtSpeed), "32.00 " + LoadStr(2103));
 }
