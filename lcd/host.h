@@ -1,7 +1,8 @@
 #pragma once
 // The one seam between the emulated firmware and whatever hosts it: the Qt
-// device thread in the simulator, or a scripted host in the tests. Firmware
-// code calls only the free functions below; they forward to the installed host.
+// device thread in the simulator, or the headless host of the tests and
+// tools. Firmware code calls only the free functions below; they forward to
+// the installed host.
 #include <cstddef>
 #include <cstdint>
 #include <string>

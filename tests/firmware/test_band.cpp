@@ -1,4 +1,4 @@
-// The band list through the scripted host.
+// The band list through the headless host.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,8 @@
 #include "host.h"
 #include "lcd.h"
 #include "point.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -49,7 +50,7 @@ int RunBand() {
 }  // namespace
 
 TEST(BandList, WatchOpensOnTheBandAndMovesRound) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_WATCH);
   std::vector<int> sel;
   host.OnFrame = [&](const TFrame&) { sel.push_back(CProgramState.MenuItem); };
@@ -66,7 +67,7 @@ TEST(BandList, ChoosingABandSetsTheWatchSettings) {
     std::uint16_t low, env;
   };
   for (const Case& c : {Case{6, 6, 0, 1}, Case{4, 1, 1, 0}, Case{5, 0, 1, 0}, Case{2, 3, 0, 0}, Case{0, 5, 0, 0}}) {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare(SCR_BAND_WATCH);
     for (int i = 0; i < c.presses; ++i) host.Keys({S(3)});
     host.Keys({S(4)});
@@ -81,14 +82,14 @@ TEST(BandList, ChoosingABandSetsTheWatchSettings) {
 
 TEST(BandList, BackLeavesWithoutMeasuring) {
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare(SCR_BAND_WATCH);
     host.Keys({S(1), S(2)});
     EXPECT_EQ(RunBand(), SCR_MAIN);
     EXPECT_EQ(CProgramState.MenuItem, 2);
     EXPECT_EQ(CProgramState.HighFrequency, 5);
   }
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_MEASURE);
   OffRoutePoint(3);
   CProgramState.HighFrequency = 4;
@@ -100,7 +101,7 @@ TEST(BandList, BackLeavesWithoutMeasuring) {
 }
 
 TEST(BandList, MeasurementOpensOnThePointsBandAndStores) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_MEASURE);
   OffRoutePoint(3);
   std::vector<int> sel;
@@ -122,7 +123,7 @@ TEST(BandList, MeasurementOpensOnThePointsBandAndStores) {
 }
 
 TEST(BandList, MemoryErrorReturnsToTheMainMenu) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_MEASURE);
   OffRoutePoint(6);        // envelope: no question before measuring
   CProgramState.npnt = 0;  // a number the store refuses
@@ -141,7 +142,7 @@ TEST(BandList, GoldenFramesOfBothTitles) {
   };
   for (const Case& c : {Case{1033u, SCR_BAND_WATCH, "band_watch_en"}, Case{1033u, SCR_BAND_MEASURE, "band_measure_en"},
                         Case{1049u, SCR_BAND_WATCH, "band_watch_ru"}, Case{1049u, SCR_BAND_MEASURE, "band_measure_ru"}}) {
-    TScriptedHost host(c.lang);
+    THeadlessHost host(c.lang);
     Prepare(c.state);
     if (c.state == SCR_BAND_MEASURE) OffRoutePoint(2);
     RunBand();
@@ -151,7 +152,7 @@ TEST(BandList, GoldenFramesOfBothTitles) {
 }
 
 TEST(BandList, LanguageChangeRedrawsTitleAndLabels) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_WATCH);
   host.OnFrame = [&](const TFrame&) {
     if (host.Frames().size() == 1) {
@@ -162,14 +163,14 @@ TEST(BandList, LanguageChangeRedrawsTitleAndLabels) {
   };
   RunBand();
   ASSERT_EQ(host.Frames().size(), 2u);
-  TScriptedHost ru(1049);
+  THeadlessHost ru(1049);
   Prepare(SCR_BAND_WATCH);
   RunBand();
   EXPECT_EQ(host.LastFrame(), ru.LastFrame());
 }
 
 TEST(BandList, StopExceptionPassesThrough) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare(SCR_BAND_WATCH);
   host.Keys({S(1)});
   try {

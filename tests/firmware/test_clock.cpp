@@ -6,7 +6,8 @@
 #include "clock.h"
 #include "host.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -58,7 +59,7 @@ struct ClockTest : ::testing::Test {
 
 TEST_F(ClockTest, GoldenFramesShowTheHostClock) {
   for (std::uint32_t lang : {1033u, 1049u}) {
-    TScriptedHost host(lang);
+    THeadlessHost host(lang);
     InitMenuTexts();
     host.Rtc = TRtc{2007, 3, 5, 4, 5, 6};
     DrawTitle(FwText(TX_SETTINGS));  // the settings title stays above the clock
@@ -91,7 +92,7 @@ TEST_F(ClockTest, CheckDateLimitsAndMonthLengths) {
 TEST_F(ClockTest, HostClockOutsideTheLimitsOpensOnTheFallbackDate) {
   for (const TRtc& t : {TRtc{1999, 12, 31, 23, 59, 59}, TRtc{2100, 1, 1, 0, 0, 0}, TRtc{2023, 2, 29, 1, 2, 3},
                         TRtc{65535, 1, 1, 0, 0, 0}, TRtc{2020, 13, 1, 0, 0, 0}}) {
-    TScriptedHost host;
+    THeadlessHost host;
     InitMenuTexts();
     host.Rtc = t;
     RunClock();
@@ -100,7 +101,7 @@ TEST_F(ClockTest, HostClockOutsideTheLimitsOpensOnTheFallbackDate) {
 }
 
 TEST_F(ClockTest, ButtonsStepAndWrapEachField) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   host.Rtc = TRtc{2000, 12, 31, 0, 0, 59};
   // day 31 +1 -> 1, -1 -> 31; month 12 +1 -> 1; year 2000 -1 -> 2099;
@@ -119,7 +120,7 @@ TEST_F(ClockTest, ButtonsStepAndWrapEachField) {
 }
 
 TEST_F(ClockTest, Button4WalksTheFieldsAndSetsOnTheSeconds) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   host.Rtc = TRtc{2024, 2, 29, 13, 14, 15};
   std::vector<int> cursor;
@@ -145,7 +146,7 @@ TEST_F(ClockTest, Button4WalksTheFieldsAndSetsOnTheSeconds) {
 }
 
 TEST_F(ClockTest, WrongDateIsRefusedAndTheScreenStaysOnTheDay) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   host.Rtc = TRtc{2023, 2, 28, 10, 0, 0};
   std::vector<bool> red;
@@ -161,7 +162,7 @@ TEST_F(ClockTest, WrongDateIsRefusedAndTheScreenStaysOnTheDay) {
   EXPECT_TRUE(sawRed);
   EXPECT_FALSE(red.back());  // the key closed the message, the fields are back
   // Button 2 then leaves without setting.
-  TScriptedHost again;
+  THeadlessHost again;
   again.Keys({S(2)});
   const Result r = RunClock();
   EXPECT_EQ(r.next, 4);
@@ -170,7 +171,7 @@ TEST_F(ClockTest, WrongDateIsRefusedAndTheScreenStaysOnTheDay) {
 }
 
 TEST_F(ClockTest, OtherKeysChangeNothing) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   host.Rtc = TRtc{2010, 6, 15, 12, 30, 45};
   host.Keys({static_cast<std::uint16_t>(KEY_LONG + 1), static_cast<std::uint16_t>(KEY_LONG + 2),
@@ -183,7 +184,7 @@ TEST_F(ClockTest, OtherKeysChangeNothing) {
 }
 
 TEST_F(ClockTest, SwitchOffDuringTheWrongDateMessageUnwinds) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   host.Rtc = TRtc{2021, 4, 30, 0, 0, 0};
   host.Keys({S(3), S(4), S(4), S(4), S(4), S(4), S(4)});  // 31.04 and set

@@ -7,7 +7,8 @@
 #include "host.h"
 #include "info.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "setup.h"
 #include "state.h"
 #include "texts.h"
@@ -36,7 +37,7 @@ bool RunInfo() {
 
 TEST_F(InfoTest, GoldenPagesAndValues) {
   for (std::uint32_t lang : {1033u, 1049u}) {
-    TScriptedHost host(lang);
+    THeadlessHost host(lang);
     InitMenuTexts();
     DrawTitle(FwText(TX_SETTINGS));
     EXPECT_TRUE(RunInfo());
@@ -51,7 +52,7 @@ TEST_F(InfoTest, GoldenPagesAndValues) {
 TEST_F(InfoTest, AnyKeyEndsThePage) {
   for (std::uint16_t key : {S(1), S(2), S(3), S(4), KEY_NONE, KEY_STEP, static_cast<std::uint16_t>(KEY_LONG + 4),
                             KEY_CHORD}) {
-    TScriptedHost host;
+    THeadlessHost host;
     InitMenuTexts();
     host.Keys({key});
     EXPECT_FALSE(RunInfo()) << key;
@@ -60,7 +61,7 @@ TEST_F(InfoTest, AnyKeyEndsThePage) {
 }
 
 TEST_F(InfoTest, WideValuesAreCutToTheirTemplates) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   DeviceInfo.SerialNo = 1234567;
   DeviceInfo.HwVersion = 0x0F0F;  // 15.15 does not fit "*.*"
@@ -73,14 +74,14 @@ TEST_F(InfoTest, WideValuesAreCutToTheirTemplates) {
   EXPECT_EQ(FwTextLen(TX_HW), hw);
   // A narrower value ends at its own terminator.
   DeviceInfo.SerialNo = 7;
-  TScriptedHost again;
+  THeadlessHost again;
   again.Keys({S(2)});
   RunInfo();
   EXPECT_STREQ(FwText(TX_SERIAL), "    7");
 }
 
 TEST_F(InfoTest, AboutEntryShowsThePageAndReturnsToTheList) {
-  TScriptedHost host;
+  THeadlessHost host;
   InitMenuTexts();
   BuildDemoRoute();
   CProgramState.FreqDimension = 201;

@@ -6,7 +6,8 @@
 #include "host.h"
 #include "lcd.h"
 #include "runscrn.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -23,7 +24,7 @@ void NewRun() {
 }
 
 // Runs the firmware as one switch-on until the script ends (switch-off).
-std::string SwitchOn(TScriptedHost&) {
+std::string SwitchOn(THeadlessHost&) {
   InitMenuTexts();
   try {
     RunScrn();
@@ -49,7 +50,7 @@ struct MainMenuTest : ::testing::Test {
 }  // namespace
 
 TEST_F(MainMenuTest, SwitchOnShowsMainMenuOnMeasurement) {
-  TScriptedHost host;
+  THeadlessHost host;
   EXPECT_EQ(SwitchOn(host), "");
   ASSERT_FALSE(host.Frames().empty());
   EXPECT_GOLDEN(host.LastFrame(), "main_menu_en");
@@ -65,13 +66,13 @@ TEST_F(MainMenuTest, SwitchOnShowsMainMenuOnMeasurement) {
 }
 
 TEST_F(MainMenuTest, RussianMainMenu) {
-  TScriptedHost host(1049);
+  THeadlessHost host(1049);
   SwitchOn(host);
   EXPECT_GOLDEN(host.LastFrame(), "main_menu_ru");
 }
 
 TEST_F(MainMenuTest, CursorWrapsAndBackReturnsToMeasurement) {
-  TScriptedHost host;
+  THeadlessHost host;
   std::vector<int> rows;
   host.OnFrame = [&](const TFrame& f) { rows.push_back(SelectedRow(f)); };
   host.Keys({S(3), S(3), S(1), S(1), S(1), S(2), static_cast<std::uint16_t>(KEY_HOLD + 1),
@@ -81,7 +82,7 @@ TEST_F(MainMenuTest, CursorWrapsAndBackReturnsToMeasurement) {
 }
 
 TEST_F(MainMenuTest, LongPressesChordsAndButton4HoldDoNothing) {
-  TScriptedHost host;
+  THeadlessHost host;
   host.Keys({static_cast<std::uint16_t>(KEY_LONG + 1), static_cast<std::uint16_t>(KEY_LONG + 3),
              static_cast<std::uint16_t>(KEY_LONG + 4), static_cast<std::uint16_t>(KEY_LONG + 2), KEY_CHORD,
              static_cast<std::uint16_t>(KEY_HOLD + 4), static_cast<std::uint16_t>(KEY_HOLD + 2), KEY_STEP, KEY_NONE});
@@ -100,7 +101,7 @@ TEST_F(MainMenuTest, SelectingEntriesSetsStateAndCursor) {
   for (const Case& c : {Case{0, SCR_POINT, 0, 0}, Case{1, SCR_POINT, 0, 1}, Case{2, SCR_BAND_WATCH, 5, 0},
                         Case{3, SCR_TACHO, 3, 0}, Case{4, SCR_SETUP, 0, 0}}) {
     NewRun();
-    TScriptedHost host;
+    THeadlessHost host;
     for (int i = 0; i < c.downs; ++i) host.Key(S(1));
     host.Key(S(4));
     // The state, cursor and mode as the next screen draws its first frame
@@ -129,7 +130,7 @@ TEST_F(MainMenuTest, FirstSwitchOnIgnoresSavedPositionButTakesSettings) {
   InitDeviceInfo.HighFrequency = 2;
   InitDeviceInfo.AutoStepEn = 0;
   InitDeviceInfo.FreqDimension = 201;
-  TScriptedHost host;
+  THeadlessHost host;
   SwitchOn(host);
   EXPECT_EQ(SelectedRow(host.Frames().front()), 0);
   EXPECT_EQ(CProgramState.npnt, 1);
@@ -143,7 +144,7 @@ TEST_F(MainMenuTest, FirstSwitchOnIgnoresSavedPositionButTakesSettings) {
 
 TEST_F(MainMenuTest, LaterSwitchOnResumesByTheRule) {
   {
-    TScriptedHost first;
+    THeadlessHost first;
     SwitchOn(first);  // the run's first switch-on builds the route
   }
   struct Case {
@@ -156,7 +157,7 @@ TEST_F(MainMenuTest, LaterSwitchOnResumesByTheRule) {
     InitDeviceInfo.MenuMode = c.mode;
     InitDeviceInfo.MenuItem = c.item;
     InitDeviceInfo.SelectedPoint = 3;
-    TScriptedHost host;
+    THeadlessHost host;
     std::uint16_t modeAtFirstFrame = 0xFFFF;
     std::int16_t itemAtFirstFrame = -99;
     host.OnFrame = [&](const TFrame&) {
@@ -178,7 +179,7 @@ TEST_F(MainMenuTest, LaterSwitchOnResumesByTheRule) {
 }
 
 TEST_F(MainMenuTest, ErrorLeavingAScreenKeepsItsMessageAndDimsTheLcd) {
-  TScriptedHost host;
+  THeadlessHost host;
   host.Key(S(1));
   int frames = 0;
   host.OnFrame = [&](const TFrame&) {
@@ -206,7 +207,7 @@ TEST_F(MainMenuTest, EveryScreenIsReachedAndLeadsBack) {
   };
   for (const Case& c : cases) {
     NewRun();
-    TScriptedHost host;
+    THeadlessHost host;
     for (std::uint16_t k : c.keys) host.Key(k);
     std::vector<std::uint16_t> modes;
     host.OnFrame = [&](const TFrame&) {

@@ -10,7 +10,8 @@
 #include "host.h"
 #include "lcd.h"
 #include "point.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -36,7 +37,7 @@ void NewRoute() {
 }
 
 // The screen's result, or nothing when the script ran out (switch-off).
-std::optional<std::uint16_t> RunPoint(TScriptedHost&) {
+std::optional<std::uint16_t> RunPoint(THeadlessHost&) {
   try {
     return PointScrn();
   } catch (const Exception& e) {
@@ -60,7 +61,7 @@ struct TPos {
 std::ostream& operator<<(std::ostream& o, const TPos& p) { return o << "{" << p.npnt << "," << p.row << "}"; }
 
 // Point and row shown by every frame of the point view.
-std::vector<TPos> Walk(TScriptedHost& host, std::initializer_list<std::uint16_t> keys) {
+std::vector<TPos> Walk(THeadlessHost& host, std::initializer_list<std::uint16_t> keys) {
   std::vector<TPos> seen;
   host.OnFrame = [&](const TFrame& f) { seen.push_back({CProgramState.npnt, static_cast<std::int16_t>(SelectedRow(f))}); };
   host.Keys(keys);
@@ -84,20 +85,20 @@ void StoreMeasured(std::int16_t n, float v0, float v1, std::uint16_t status) {
 
 struct PointScreenTest : ::testing::Test {
   void SetUp() override { NewRoute(); }
-  TScriptedHost base;  // texts for the set-up; tests run under their own host
+  THeadlessHost base;  // texts for the set-up; tests run under their own host
 };
 }  // namespace
 
 TEST_F(PointScreenTest, RoutePointGoldenBothLanguages) {
   {
-    TScriptedHost host;
+    THeadlessHost host;
     NewRoute();
     RunPoint(host);
     EXPECT_GOLDEN(host.LastFrame(), "point_route_en");
     EXPECT_EQ(SelectedRow(host.LastFrame()), 0);
   }
   {
-    TScriptedHost host(1049);
+    THeadlessHost host(1049);
     NewRoute();
     RunPoint(host);
     EXPECT_GOLDEN(host.LastFrame(), "point_route_ru");
@@ -105,7 +106,7 @@ TEST_F(PointScreenTest, RoutePointGoldenBothLanguages) {
 }
 
 TEST_F(PointScreenTest, StoredValuesWithAlarmColours) {
-  TScriptedHost host;
+  THeadlessHost host;
   // Point 2: band RMS over its alarm, harmonic RMS with phase; point 9: the
   // second box over its warning level.
   StoreMeasured(2, 12.5f, 4.25f, 0x0003);
@@ -120,7 +121,7 @@ TEST_F(PointScreenTest, StoredValuesWithAlarmColours) {
   EXPECT_EQ(f.At(120, 140), LCD_WHITE);  // no levels on the harmonic slot
   EXPECT_EQ(SelectedRow(f), 2);
 
-  TScriptedHost ru(1049);
+  THeadlessHost ru(1049);
   NewRoute();
   StoreMeasured(9, 3.0f, 11.0f, 0x0004);
   CProgramState.npnt = 9;
@@ -132,7 +133,7 @@ TEST_F(PointScreenTest, StoredValuesWithAlarmColours) {
 }
 
 TEST_F(PointScreenTest, PointWithoutParametersSaysWhetherDataIsCollected) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.npnt = 6;
   ReadPoint(6);
   RunPoint(host);
@@ -157,7 +158,7 @@ TEST_F(PointScreenTest, PointWithoutParametersSaysWhetherDataIsCollected) {
 }
 
 TEST_F(PointScreenTest, RouteRowTogglesToANewOffRoutePointAndBack) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.HighFrequency = 2;  // 4000 Hz for a new off-route point
   std::vector<std::string> machines;
   host.OnFrame = [&](const TFrame&) { machines.push_back(CurPoint.machine); };
@@ -180,7 +181,7 @@ TEST_F(PointScreenTest, RouteRowTogglesToANewOffRoutePointAndBack) {
 }
 
 TEST_F(PointScreenTest, RowButtonsMoveBetweenRows) {
-  TScriptedHost host;
+  THeadlessHost host;
   // Route point: 4 on row 0 -> row 1; 4 on row 1 -> row 2; 2 on row 2 ->
   // row 1; 2 on row 1 -> row 0.
   const auto seen = Walk(host, {S(4), S(4), S(2), S(2)});
@@ -188,7 +189,7 @@ TEST_F(PointScreenTest, RowButtonsMoveBetweenRows) {
   EXPECT_EQ(seen, want);
 
   // Off-route point: 4 on row 0 goes straight to the point row, 2 back to 0.
-  TScriptedHost off;
+  THeadlessHost off;
   NewRoute();
   CProgramState.npnt = 478;
   NewOffRoutePoint(1);
@@ -198,7 +199,7 @@ TEST_F(PointScreenTest, RowButtonsMoveBetweenRows) {
 
 TEST_F(PointScreenTest, BackOnRouteRowReturnsToMainMenuOnItsEntry) {
   for (std::uint16_t mode : {std::uint16_t{0}, std::uint16_t{1}}) {
-    TScriptedHost host;
+    THeadlessHost host;
     NewRoute();
     CProgramState.CollectMode = mode;
     host.Keys({S(2)});
@@ -208,7 +209,7 @@ TEST_F(PointScreenTest, BackOnRouteRowReturnsToMainMenuOnItsEntry) {
 }
 
 TEST_F(PointScreenTest, PointRowCyclesInsideTheMachine) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.MenuItem = 2;
   CProgramState.npnt = 4;
   ReadPoint(4);
@@ -218,7 +219,7 @@ TEST_F(PointScreenTest, PointRowCyclesInsideTheMachine) {
   EXPECT_EQ(points, (std::vector<std::int16_t>{4, 5, 1, 2, 1, 5}));
 
   // The last route point wraps to the first of its own machine.
-  TScriptedHost last;
+  THeadlessHost last;
   NewRoute();
   CProgramState.MenuItem = 2;
   CProgramState.npnt = 13;
@@ -228,7 +229,7 @@ TEST_F(PointScreenTest, PointRowCyclesInsideTheMachine) {
 }
 
 TEST_F(PointScreenTest, MachineRowStepsBetweenMachines) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.MenuItem = 1;
   CProgramState.npnt = 3;
   ReadPoint(3);
@@ -240,7 +241,7 @@ TEST_F(PointScreenTest, MachineRowStepsBetweenMachines) {
 }
 
 TEST_F(PointScreenTest, AutoStepWaitsTwoSecondsAndCrossesMachines) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.MenuItem = 2;
   CProgramState.npnt = 5;
   ReadPoint(5);
@@ -256,7 +257,7 @@ TEST_F(PointScreenTest, AutoStepWaitsTwoSecondsAndCrossesMachines) {
 }
 
 TEST_F(PointScreenTest, AnalysisModeNeedsStoredData) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.CollectMode = 1;
   CProgramState.MenuItem = 2;
   host.Keys({S(4)});
@@ -271,7 +272,7 @@ TEST_F(PointScreenTest, AnalysisModeNeedsStoredData) {
 }
 
 TEST_F(PointScreenTest, OverloadedDataWarnsBeforeAnalysis) {
-  TScriptedHost host;
+  THeadlessHost host;
   StoreMeasured(1, 1.0f, 1.0f, 0x8000);
   CProgramState.CollectMode = 1;
   CProgramState.MenuItem = 2;
@@ -289,7 +290,7 @@ TEST_F(PointScreenTest, OverloadedDataWarnsBeforeAnalysis) {
 }
 
 TEST_F(PointScreenTest, MeasuringOffRoutePointAsksForTheBand) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.npnt = 478;
   NewOffRoutePoint(1);
   CProgramState.MenuItem = 2;
@@ -300,7 +301,7 @@ TEST_F(PointScreenTest, MeasuringOffRoutePointAsksForTheBand) {
 }
 
 TEST_F(PointScreenTest, StopExceptionPassesThrough) {
-  TScriptedHost host;
+  THeadlessHost host;
   host.Keys({S(4), S(4)});
   bool stopped = false;
   try {
@@ -315,7 +316,7 @@ TEST_F(PointScreenTest, StopExceptionPassesThrough) {
 // ---- navigation operations ----
 
 TEST_F(PointScreenTest, FindPointByNameFindsTheEdgesOfAMachine) {
-  TScriptedHost host;
+  THeadlessHost host;
   EXPECT_EQ(FindPointByName(3, "machine 1", 1), 1);
   EXPECT_EQ(FindPointByName(3, "machine 1", 0), 5);
   EXPECT_EQ(FindPointByName(7, "machine 2", 1), 6);
@@ -328,7 +329,7 @@ TEST_F(PointScreenTest, FindPointByNameFindsTheEdgesOfAMachine) {
 }
 
 TEST_F(PointScreenTest, OffRoutePointsFormARingWithOneNewPoint) {
-  TScriptedHost host;
+  THeadlessHost host;
   for (int i = 0; i < 2; ++i) {
     NewOffRoutePoint(static_cast<std::int16_t>(i + 1));
     ASSERT_EQ(WritePoint(static_cast<std::int16_t>(478 - i)), 0);
@@ -354,7 +355,7 @@ TEST_F(PointScreenTest, OffRoutePointsFormARingWithOneNewPoint) {
 }
 
 TEST_F(PointScreenTest, FullOrEmptyRoutesLeaveRouteAndMachineAlone) {
-  TScriptedHost host;
+  THeadlessHost host;
   // 478 route points of one machine: neither toggling nor machine steps move.
   std::int16_t c[2] = {0, MAX_POINTS};
   ASSERT_EQ(SetPointCounts(c), 0);
@@ -378,7 +379,7 @@ TEST_F(PointScreenTest, FullOrEmptyRoutesLeaveRouteAndMachineAlone) {
 }
 
 TEST_F(PointScreenTest, SetPointBandFollowsTheSetting) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.HighFrequency = 0;
   NewOffRoutePoint(1);
   EXPECT_EQ(CurPoint.flags, 3);

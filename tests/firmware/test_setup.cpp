@@ -7,7 +7,8 @@
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "setup.h"
 #include "state.h"
 #include "texts.h"
@@ -95,7 +96,7 @@ std::string Edited(unsigned id, std::size_t pos, std::size_t count, const std::s
 
 TEST_F(SetupTest, MenuGoldenEnglishAndRussian) {
   for (std::uint32_t lang : {1033u, 1049u}) {
-    TScriptedHost host(lang);
+    THeadlessHost host(lang);
     Prepare();
     const Result r = RunSetup();
     EXPECT_TRUE(r.stopped);
@@ -111,7 +112,7 @@ TEST_F(SetupTest, ValuesReplaceTheDashesAtEachLanguagesPositions) {
   };
   for (std::uint32_t lang : {1033u, 1049u}) {
     const Pos p = lang == 1049 ? Pos{15, 8, 11, 4, 6} : Pos{13, 9, 13, 3, 3};
-    TScriptedHost host(lang);
+    THeadlessHost host(lang);
     Prepare();
     for (int onInt : {0, 1}) {
       const auto on = static_cast<std::uint16_t>(onInt);
@@ -139,7 +140,7 @@ TEST_F(SetupTest, ValuesReplaceTheDashesAtEachLanguagesPositions) {
     }
   }
   // The edits ride on the dashes after the tab: x = 101 in English.
-  TScriptedHost host(1033);
+  THeadlessHost host(1033);
   Prepare();
   SetupTexts();
   EXPECT_EQ(std::string(FwText(TX_AUTOSTEP) + 11, 2), "\x09\x65");
@@ -148,7 +149,7 @@ TEST_F(SetupTest, ValuesReplaceTheDashesAtEachLanguagesPositions) {
 TEST_F(SetupTest, EditsStayInsideTemplatesTooShortForTheirPosition) {
   // English templates edited at the Russian positions with the Russian values:
   // "Auto step" is 18 bytes long and would take 4 bytes at 15.
-  TScriptedHost host(1049);
+  THeadlessHost host(1049);
   host.SetLanguage(1033);
   Prepare();
   host.SetLanguage(1049);
@@ -163,7 +164,7 @@ TEST_F(SetupTest, EditsStayInsideTemplatesTooShortForTheirPosition) {
 }
 
 TEST_F(SetupTest, TogglesChangeTheStateAndTheText) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   std::vector<std::string> freq;
   host.OnFrame = [&](const TFrame&) { freq.push_back(std::string(FwText(TX_FREQUENCY) + 13, 3)); };
@@ -181,13 +182,13 @@ TEST_F(SetupTest, TogglesChangeTheStateAndTheText) {
 }
 
 TEST_F(SetupTest, OnePressOnFrequencyFromTheSavedDefaultGives201) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   host.Keys({S(1), S(1), S(4)});
   RunSetup();
   EXPECT_EQ(CProgramState.FreqDimension, 201);
   CProgramState.FreqDimension = 201;
-  TScriptedHost again;
+  THeadlessHost again;
   again.Keys({S(4)});
   CProgramState.MenuItem = 2;
   RunSetup();
@@ -195,7 +196,7 @@ TEST_F(SetupTest, OnePressOnFrequencyFromTheSavedDefaultGives201) {
 }
 
 TEST_F(SetupTest, ParameterKindsCycle) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   CProgramState.TypeParamA = 2;
   CProgramState.TypeParamV = 0;
@@ -213,7 +214,7 @@ TEST_F(SetupTest, ParameterKindsCycle) {
 
 TEST_F(SetupTest, RingNavigationAndExits) {
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     std::vector<int> rows;
     host.OnFrame = [&](const TFrame&) { rows.push_back(CProgramState.MenuItem); };
@@ -222,7 +223,7 @@ TEST_F(SetupTest, RingNavigationAndExits) {
     EXPECT_EQ(rows, (std::vector<int>{0, 10, 0, 1, 0}));
   }
   for (int start : {0, 5, 10}) {
-    TScriptedHost host;
+    THeadlessHost host;
     CProgramState.MenuItem = static_cast<std::int16_t>(start);
     host.Keys({S(2)});
     const Result r = RunSetup();
@@ -230,7 +231,7 @@ TEST_F(SetupTest, RingNavigationAndExits) {
     EXPECT_EQ(r.next, SCR_MAIN);
     EXPECT_EQ(CProgramState.MenuItem, 4);
   }
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.MenuItem = 3;
   host.Keys({S(4)});
   const Result r = RunSetup();
@@ -239,7 +240,7 @@ TEST_F(SetupTest, RingNavigationAndExits) {
 }
 
 TEST_F(SetupTest, OtherKeysAreIgnored) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   const TProgramState before = CProgramState;
   host.Keys({static_cast<std::uint16_t>(KEY_LONG + 1), static_cast<std::uint16_t>(KEY_LONG + 2),
@@ -252,7 +253,7 @@ TEST_F(SetupTest, OtherKeysAreIgnored) {
 
 TEST_F(SetupTest, DeleteRouteYesNoAndIgnoredKeys) {
   {  // NO, after keys the question ignores
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.MenuItem = 4;
     host.Keys({S(4), S(2), S(4), static_cast<std::uint16_t>(KEY_LONG + 1), S(3)});
@@ -264,7 +265,7 @@ TEST_F(SetupTest, DeleteRouteYesNoAndIgnoredKeys) {
     EXPECT_FALSE(AnyShowsMessage(host.Frames(), 1907, LCD_BLUE));
   }
   {  // YES with a route point current and no off-route data: a new off-route point 1
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.MenuItem = 4;
     host.Keys({S(4), S(1), S(4)});
@@ -291,7 +292,7 @@ TEST_F(SetupTest, DeleteRouteKeepsOrSelectsOffRoutePoints) {
     }
   };
   {  // route point current, two off-route points stored: the first is read
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     storeOffRoute(2);
     CProgramState.npnt = 5;
@@ -304,7 +305,7 @@ TEST_F(SetupTest, DeleteRouteKeepsOrSelectsOffRoutePoints) {
     EXPECT_EQ(OffRouteStore.size(), 2u);
   }
   {  // off-route point 2 current: kept
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     storeOffRoute(2);
     CProgramState.npnt = MAX_POINTS - 1;
@@ -328,7 +329,7 @@ TEST_F(SetupTest, DeleteOffRouteYesAndNo) {
     CProgramState.MenuItem = 5;
   };
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     setup(MAX_POINTS);
     host.Keys({S(4), S(3)});
@@ -339,7 +340,7 @@ TEST_F(SetupTest, DeleteOffRouteYesAndNo) {
     EXPECT_TRUE(AnyShowsMessage(host.Frames(), 1904, LCD_BLUE));
   }
   {  // YES with the off-route point current: a fresh off-route point 1
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     setup(MAX_POINTS);
     host.Keys({S(4), S(1), S(1)});
@@ -354,7 +355,7 @@ TEST_F(SetupTest, DeleteOffRouteYesAndNo) {
     EXPECT_TRUE(AnyShowsMessage(host.Frames(), 1905, LCD_BLUE));
   }
   {  // YES with a route point current: it stays
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     setup(7);
     host.Keys({S(4), S(1), S(1)});
@@ -366,7 +367,7 @@ TEST_F(SetupTest, DeleteOffRouteYesAndNo) {
 
 TEST_F(SetupTest, AfterAMemoryErrorDeletesDoNothingAndEraseClearsTheStore) {
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.StoreStatus = FLASH_ERROR;
     CProgramState.MenuItem = 4;
@@ -379,7 +380,7 @@ TEST_F(SetupTest, AfterAMemoryErrorDeletesDoNothingAndEraseClearsTheStore) {
     EXPECT_FALSE(AnyShowsMessage(host.Frames(), 1904, LCD_BLUE));
   }
   {  // erase without an error refuses, in red, and waits
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.StoreStatus = 0;
     CProgramState.MenuItem = 6;
@@ -391,7 +392,7 @@ TEST_F(SetupTest, AfterAMemoryErrorDeletesDoNothingAndEraseClearsTheStore) {
     EXPECT_EQ(CProgramState.npnt, 1);
   }
   {  // erase after an error empties the store and clears the error
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.StoreStatus = FLASH_ERROR;
     CProgramState.npnt = 3;
@@ -410,7 +411,7 @@ TEST_F(SetupTest, AfterAMemoryErrorDeletesDoNothingAndEraseClearsTheStore) {
 TEST_F(SetupTest, SwitchOffUnwindsFromTheListTheQuestionAndTheMessages) {
   // The script ends while the list, a question, a waiting message is shown.
   for (int item : {0, 4, 5, 6}) {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.MenuItem = static_cast<std::int16_t>(item);
     if (item != 0) host.Keys({S(4)});
@@ -418,7 +419,7 @@ TEST_F(SetupTest, SwitchOffUnwindsFromTheListTheQuestionAndTheMessages) {
     EXPECT_TRUE(r.stopped) << item;
     EXPECT_EQ(RouteStore.size(), 13u) << item;
   }
-  TScriptedHost host;  // after YES, on "Route is deleted"
+  THeadlessHost host;  // after YES, on "Route is deleted"
   Prepare();
   CProgramState.MenuItem = 4;
   host.Keys({S(4), S(1)});
@@ -429,12 +430,12 @@ TEST_F(SetupTest, SwitchOffUnwindsFromTheListTheQuestionAndTheMessages) {
 TEST_F(SetupTest, LanguageChangeRedrawsTheListWithValuesFilledIn) {
   TFrame russian;
   {
-    TScriptedHost host(1049);
+    THeadlessHost host(1049);
     Prepare();
     RunSetup();
     russian = host.LastFrame();
   }
-  TScriptedHost host(1033);
+  THeadlessHost host(1033);
   Prepare();
   bool switched = false;
   host.OnFrame = [&](const TFrame&) {

@@ -1,4 +1,4 @@
-// The tachometer screen through the scripted host.
+// The tachometer screen through the headless host.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +7,8 @@
 
 #include "host.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "signal.h"
 #include "state.h"
 #include "tacho.h"
@@ -59,7 +60,7 @@ bool BodyBlank(const TFrame& f, int y0, int y1) { return InkColumns(f, y0, y1).e
 }  // namespace
 
 TEST_F(TachoTest, HertzReading) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 250);
   EXPECT_EQ(Run(), SCR_MAIN);
@@ -72,7 +73,7 @@ TEST_F(TachoTest, HertzReading) {
 
 TEST_F(TachoTest, RpmReadingForAnyOtherDimension) {
   for (std::uint16_t dim : {std::uint16_t{1}, std::uint16_t{202}, std::uint16_t{0}}) {
-    TScriptedHost host;
+    THeadlessHost host;
     CProgramState.FreqDimension = dim;
     host.Key(S(2), 150);
     EXPECT_EQ(Run(), SCR_MAIN) << dim;
@@ -86,12 +87,12 @@ TEST_F(TachoTest, RpmReadingForAnyOtherDimension) {
 
 TEST_F(TachoTest, UnitMovesWithTheDimension) {
   // Same rows, unit drawn further right for RPM than for Hz.
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 50);
   Run();
   const std::vector<int> hz = InkColumns(host.LastFrame(), 70, 83);
-  TScriptedHost host2;
+  THeadlessHost host2;
   CProgramState.FreqDimension = 202;
   host2.Key(S(2), 50);
   Run();
@@ -109,7 +110,7 @@ TEST_F(TachoTest, UnitMovesWithTheDimension) {
 }
 
 TEST_F(TachoTest, RedrawsEveryHundredMilliseconds) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 1050);
   EXPECT_EQ(Run(), SCR_MAIN);
@@ -122,7 +123,7 @@ TEST_F(TachoTest, RedrawsEveryHundredMilliseconds) {
 }
 
 TEST_F(TachoTest, OnlyAShortPressOfButtonTwoLeaves) {
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.FreqDimension = 202;
   const std::vector<std::uint16_t> ignored = {
       static_cast<std::uint16_t>(KEY_LONG + 2), static_cast<std::uint16_t>(KEY_HOLD + 2), S(1), S(3), S(4),
@@ -143,7 +144,7 @@ TEST_F(TachoTest, OnlyAShortPressOfButtonTwoLeaves) {
 }
 
 TEST_F(TachoTest, KeyPressedBeforeTheScreenIsDiscarded) {
-  TScriptedHost host;
+  THeadlessHost host;
   PutKey(S(2));  // already in the slot when the screen starts: cleared
   host.Key(S(2), 300);
   EXPECT_EQ(Run(), SCR_MAIN);
@@ -151,7 +152,7 @@ TEST_F(TachoTest, KeyPressedBeforeTheScreenIsDiscarded) {
 }
 
 TEST_F(TachoTest, SwitchOffUnwindsTheScreen) {
-  TScriptedHost host;
+  THeadlessHost host;
   host.Key(S(1), 100);
   host.Key(KEY_OFF, 400);
   EXPECT_EQ(Run(), -1);
@@ -159,7 +160,7 @@ TEST_F(TachoTest, SwitchOffUnwindsTheScreen) {
 }
 
 TEST_F(TachoTest, WaitingMessageWithoutSignal) {
-  TScriptedHost host;
+  THeadlessHost host;
   RotFreq = -1.0f;
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 450);
@@ -174,14 +175,14 @@ TEST_F(TachoTest, WaitingMessageWithoutSignal) {
 
 TEST_F(TachoTest, SignalLostAndFoundWhileShown) {
   // Reading first, then the signal goes away, then comes back.
-  TScriptedHost waitHost;
+  THeadlessHost waitHost;
   RotFreq = -1.0f;
   waitHost.Key(S(2), 50);
   Run();
   const TFrame waiting = waitHost.LastFrame();
 
   RotFreq = 32.0f;
-  TScriptedHost host;
+  THeadlessHost host;
   CProgramState.FreqDimension = 201;
   int n = 0;
   host.OnFrame = [&](const TFrame&) {
@@ -201,14 +202,14 @@ TEST_F(TachoTest, SignalLostAndFoundWhileShown) {
 
 TEST_F(TachoTest, ExtremeSpeedsStayInTheirBuffers) {
   for (float rpm : {1e12f, -1e12f, 123456789.0f}) {
-    TScriptedHost host;
+    THeadlessHost host;
     RotRpm = rpm;
     CProgramState.FreqDimension = 202;
     host.Key(S(2), 50);
     EXPECT_EQ(Run(), SCR_MAIN);
     EXPECT_LE(std::strlen(TachoValueText), 8u);
   }
-  TScriptedHost host;
+  THeadlessHost host;
   RotFreq = 3.0e9f;
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 50);
@@ -221,7 +222,7 @@ TEST_F(TachoTest, ExtremeSpeedsStayInTheirBuffers) {
 }
 
 TEST_F(TachoTest, RussianUnits) {
-  TScriptedHost host(1049);
+  THeadlessHost host(1049);
   CProgramState.FreqDimension = 201;
   host.Key(S(2), 50);
   EXPECT_EQ(Run(), SCR_MAIN);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "flash.h"
-#include "scripted_host.h"
+#include "headless_host.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ class FlashTest : public ::testing::Test {
     p.valid = POINT_VALID;
     return p;
   }
-  TScriptedHost host_;
+  THeadlessHost host_;
 };
 
 }  // namespace

@@ -7,7 +7,8 @@
 
 #include "font.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 
 namespace {
@@ -61,7 +62,7 @@ int CountNotWhite() {
 class FontPaint : public ::testing::Test {
  protected:
   void SetUp() override { LcdClear(); }
-  TScriptedHost host;
+  THeadlessHost host;
 };
 
 }  // namespace
@@ -197,7 +198,7 @@ TEST_F(FontPaint, DamagedWidthNeverReadsPastTheGlyph) {
 }
 
 TEST(FontLoad, WrongSizeKeepsTheBufferAndLoadingGoesOn) {
-  TScriptedHost host;
+  THeadlessHost host;
   ASSERT_TRUE(host.ErrorBoxes().empty());
   std::vector<std::uint8_t> before(Font6x8, Font6x8 + FONT6X8_SIZE);
   host.OverrideRcData("FONT1", std::vector<std::uint8_t>(3095, 0xAA));
@@ -226,7 +227,7 @@ TEST(FontLoad, WrongSizeKeepsTheBufferAndLoadingGoesOn) {
 }
 
 TEST(FontLoad, MissingResourceIsReportedAndLoadingGoesOn) {
-  TScriptedHost host;
+  THeadlessHost host;
   host.OverrideRcData("LARGE_DIGIT_FONT", {});
   host.OverrideRcData("LARGE_ICON_14x14", {});
   std::vector<std::uint8_t> large(FontLargeDigits, FontLargeDigits + FONT_LARGE_DIGITS_SIZE);
@@ -240,7 +241,7 @@ TEST(FontLoad, MissingResourceIsReportedAndLoadingGoesOn) {
 }
 
 TEST(Battery, IndicatorAfterShowOnAClearedScreen) {
-  TScriptedHost host;
+  THeadlessHost host;
   const std::uint16_t backlight = GetBacklight();
   SetBacklight(1);
   LcdClear();

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "lcd.h"
-#include "scripted_host.h"
+#include "headless_host.h"
 
 namespace {
 using Pt = std::pair<int, int>;
@@ -156,7 +156,7 @@ TEST(LcdColours, BrightAndDimmedColumns) {
 }
 
 TEST(LcdShow, DrawsBatteryAndPresents) {
-  TScriptedHost host;
+  THeadlessHost host;
   LcdClear();
   LcdFill(80, 0, 127, 14, 224);
   LcdShow();

@@ -6,7 +6,8 @@
 
 #include "font.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "signal.h"
 #include "state.h"
 #include "strtab.h"
@@ -32,7 +33,7 @@ class TextFrames : public ::testing::Test {
     CProgramState = saved_;
     RotFreq = freq_;
   }
-  TScriptedHost host_;
+  THeadlessHost host_;
   TProgramState saved_{};
   float freq_ = 0;
 };

@@ -8,7 +8,7 @@
 
 #include "font.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "headless_host.h"
 
 namespace texttest {
 
@@ -44,7 +44,7 @@ inline std::string Cols(int n, char c) { return std::string(static_cast<std::siz
 // Red solid glyph body after one blank spacing column (bg).
 inline std::string Glyph(int width, char bg = 'B') { return bg + Cols(width - 1, 'R'); }
 
-// Installs a scripted host, then replaces the font buffers by the synthetic
+// Installs a headless host, then replaces the font buffers by the synthetic
 // font: space 5, 'A' 8, 'I' 3, 'W' 12; everything else 0 wide. Restores the
 // real fonts afterwards, since other tests of this binary share them.
 class SyntheticFont : public ::testing::Test {
@@ -63,7 +63,7 @@ class SyntheticFont : public ::testing::Test {
     std::memcpy(FontText, savedText_, sizeof FontText);
     std::memcpy(Font6x8, saved6x8_, sizeof Font6x8);
   }
-  TScriptedHost host_;
+  THeadlessHost host_;
 
  private:
   std::uint8_t savedText_[FONT_TEXT_SIZE];

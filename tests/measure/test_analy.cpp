@@ -1,4 +1,4 @@
-// The spectrum analysis screen through the scripted host.
+// The spectrum analysis screen through the headless host.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +14,8 @@
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -114,7 +115,7 @@ bool HasColour(const TFrame& f, int x0, int y0, int x1, int y1, std::uint8_t c) 
 // ---- set-up from the point or the watch settings ----
 
 TEST_F(AnalyTest, AccelerationPointOfTwentyKilohertz) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);  // 20000 Hz, acceleration sensor
   EXPECT_EQ(Run(), -1);
@@ -135,7 +136,7 @@ TEST_F(AnalyTest, AccelerationPointOfTwentyKilohertz) {
 
 TEST_F(AnalyTest, VelocityInputStartsAtFiveHertz) {
   for (std::int16_t band : {std::int16_t{0}, std::int16_t{1}}) {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     Watch(band);
     EXPECT_EQ(Run(), -1);
@@ -151,7 +152,7 @@ TEST_F(AnalyTest, VelocityInputStartsAtFiveHertz) {
 }
 
 TEST_F(AnalyTest, RoutePointUsesItsOwnBand) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(4);  // 4000 Hz, acceleration
   Run();
@@ -164,7 +165,7 @@ TEST_F(AnalyTest, RoutePointUsesItsOwnBand) {
 }
 
 TEST_F(AnalyTest, EnvelopeShowsCrestFactorAndKeepsAcceleration) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Watch(6);
   host.Keys({S(4), S(4), S(4), S(1), S(1), S(3)});  // to the units line, then switch
@@ -177,7 +178,7 @@ TEST_F(AnalyTest, EnvelopeShowsCrestFactorAndKeepsAcceleration) {
 }
 
 TEST_F(AnalyTest, EnvelopeTitleIsNotConvertedInUsUnits) {
-  TScriptedHost host(kUsEnglish);
+  THeadlessHost host(kUsEnglish);
   Prepare();
   Watch(6);
   Run();
@@ -189,7 +190,7 @@ TEST_F(AnalyTest, EnvelopeTitleIsNotConvertedInUsUnits) {
 
 TEST_F(AnalyTest, BackReturnsByEntryState) {
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     Point(12);
     host.Key(S(2));
@@ -197,7 +198,7 @@ TEST_F(AnalyTest, BackReturnsByEntryState) {
     EXPECT_EQ(CProgramState.MenuItem, 2);
   }
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     Watch(5);
     host.Keys({S(4), S(2)});
@@ -207,7 +208,7 @@ TEST_F(AnalyTest, BackReturnsByEntryState) {
 }
 
 TEST_F(AnalyTest, SelectWalksTheFourLinesRound) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   std::vector<int> seen;
@@ -218,7 +219,7 @@ TEST_F(AnalyTest, SelectWalksTheFourLinesRound) {
 }
 
 TEST_F(AnalyTest, ButtonsActOnTheSelectedLine) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(1), S(1), S(1), S(3)});  // cursor: right 3, left 1
@@ -234,7 +235,7 @@ TEST_F(AnalyTest, ButtonsActOnTheSelectedLine) {
 }
 
 TEST_F(AnalyTest, HeldButtonsRepeatAndOtherCodesOnlyRedraw) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({KEY_HOLD + 1, KEY_HOLD + 1, KEY_HOLD + 1, KEY_HOLD + 3, KEY_LONG + 1, KEY_HOLD + 4, KEY_CHORD,
@@ -245,7 +246,7 @@ TEST_F(AnalyTest, HeldButtonsRepeatAndOtherCodesOnlyRedraw) {
 }
 
 TEST_F(AnalyTest, QuantityCyclesBothWays) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   std::vector<int> q;
@@ -258,7 +259,7 @@ TEST_F(AnalyTest, QuantityCyclesBothWays) {
 // ---- x zoom and cursor limits ----
 
 TEST_F(AnalyTest, XZoomStepsAndStops) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   std::vector<int> xs;
@@ -287,7 +288,7 @@ TEST_F(AnalyTest, XZoomStepsAndStops) {
 }
 
 TEST_F(AnalyTest, CursorStopsAtBothEnds) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(3), S(3)});
@@ -302,7 +303,7 @@ TEST_F(AnalyTest, CursorStopsAtBothEnds) {
 }
 
 TEST_F(AnalyTest, ExpandedCursorScrollsToTheLastLine) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(4), S(1), S(1), S(1), S(1), S(1), S(1), S(1), S(4), S(4), S(4)});  // -8, back on the cursor
@@ -320,7 +321,7 @@ TEST_F(AnalyTest, ExpandedCursorScrollsToTheLastLine) {
 }
 
 TEST_F(AnalyTest, ZoomKeepsTheCursorWhereItIs) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   for (int i = 0; i < 40; ++i) host.Keys({S(1)});
@@ -336,7 +337,7 @@ TEST_F(AnalyTest, ZoomKeepsTheCursorWhereItIs) {
 }
 
 TEST_F(AnalyTest, ZoomingOutNearTheStartNeverLeavesTheData) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(4), S(1), S(1), S(1), S(1), S(1), S(1), S(1), S(4), S(4), S(4)});  // 1:0.125
@@ -353,7 +354,7 @@ TEST_F(AnalyTest, ZoomingOutNearTheStartNeverLeavesTheData) {
 }
 
 TEST_F(AnalyTest, ZoomingOutAtTheEndKeepsTheCursorOnThePlot) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(4), S(1), S(4), S(4), S(4)});  // 12 lines per column
@@ -370,7 +371,7 @@ TEST_F(AnalyTest, ZoomingOutAtTheEndKeepsTheCursorOnThePlot) {
 // ---- y zoom ----
 
 TEST_F(AnalyTest, YZoomDoublesUntilFullScaleAndHalvesToOne) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(4), S(4), S(4), S(1)});  // velocity: a spectrum with room to zoom
@@ -406,7 +407,7 @@ TEST_F(AnalyTest, YZoomDoublesUntilFullScaleAndHalvesToOne) {
 // ---- readouts against the demonstration data ----
 
 TEST_F(AnalyTest, CursorAndBandReadoutsInSiUnits) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   for (int i = 0; i < 3; ++i) host.Keys({S(1)});
@@ -440,7 +441,7 @@ TEST_F(AnalyTest, BandValueFollowsTheParameterKind) {
   for (int k = L - 2; k <= L + 2; ++k) half += spec[2 + k] * spec[2 + k] / 2;
   const double rms = std::floor(std::sqrt(static_cast<double>(half))) * kAccAmp;
   for (int kind : {1, 0, 2}) {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     CProgramState.TypeParamA = static_cast<std::int16_t>(kind);
     Point(12);
@@ -453,7 +454,7 @@ TEST_F(AnalyTest, BandValueFollowsTheParameterKind) {
 }
 
 TEST_F(AnalyTest, DerivedQuantitiesReadTheirTables) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(1), S(1), S(4), S(4), S(4), S(1)});  // cursor column 2, velocity
@@ -463,7 +464,7 @@ TEST_F(AnalyTest, DerivedQuantitiesReadTheirTables) {
   ExpectReadout(AnalyMenuText[0], 16, 5, intg[2 + L] * 6.76754e-4);
   EXPECT_STREQ(AnalyTitle, "RMS 8.22");
 
-  TScriptedHost vel;
+  THeadlessHost vel;
   Prepare();
   Point(1);  // velocity input, 1000 Hz
   vel.Keys({S(1), S(4), S(4), S(4), S(3)});  // cursor column 1, acceleration
@@ -479,7 +480,7 @@ TEST_F(AnalyTest, DerivedQuantitiesReadTheirTables) {
 TEST_F(AnalyTest, UsUnitsConvertCursorBandAndTitle) {
   float si[2];
   {
-    TScriptedHost host;
+    THeadlessHost host;
     Prepare();
     Point(12);
     host.Keys({S(1), S(1), S(1)});
@@ -487,7 +488,7 @@ TEST_F(AnalyTest, UsUnitsConvertCursorBandAndTitle) {
     si[0] = static_cast<float>(Field(AnalyMenuText[0], 16, 5));
     si[1] = static_cast<float>(std::atof(AnalyBandText));
   }
-  TScriptedHost host(kUsEnglish);
+  THeadlessHost host(kUsEnglish);
   Prepare();
   Point(12);
   host.Keys({S(1), S(1), S(1)});
@@ -499,7 +500,7 @@ TEST_F(AnalyTest, UsUnitsConvertCursorBandAndTitle) {
 }
 
 TEST_F(AnalyTest, NoBandValueOnTheFirstTwoLines) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   std::vector<std::string> bands;
@@ -527,7 +528,7 @@ TEST_F(AnalyTest, NoBandValueOnTheFirstTwoLines) {
 
 TEST_F(AnalyTest, YTickOnlyInMetricUnits) {
   for (std::uint32_t lang : {1033u, kUsEnglish}) {
-    TScriptedHost host(lang);
+    THeadlessHost host(lang);
     Prepare();
     Point(12);
     host.Keys({S(4), S(4), S(4), S(1)});  // velocity, whose top lies in range
@@ -542,7 +543,7 @@ TEST_F(AnalyTest, YTickOnlyInMetricUnits) {
 }
 
 TEST_F(AnalyTest, XLabelsStayInsideTheScreen) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Key(S(4));
@@ -562,14 +563,14 @@ TEST_F(AnalyTest, XLabelsStayInsideTheScreen) {
 }
 
 TEST_F(AnalyTest, ShorterTitleLeavesNothingBehind) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   CProgramState.TypeParamV = 2;  // "P-P 23.25", then the shorter "RMS 1.77"
   Point(12);
   host.Keys({S(4), S(4), S(4), S(1), S(1)});
   Run();
   const TFrame& after = host.LastFrame();
-  TScriptedHost fresh;
+  THeadlessHost fresh;
   Prepare();
   Point(12);
   fresh.Keys({S(4), S(4), S(4), S(3)});  // straight to displacement
@@ -602,7 +603,7 @@ TEST_F(AnalyTest, GoldenFramesOfAPoint) {
   for (const Case& c : {Case{1033u, false, "analy_point_en"}, Case{1033u, true, "analy_zoom_en"},
                         Case{kUsEnglish, true, "analy_zoom_us"}, Case{1049u, false, "analy_point_ru"},
                         Case{1049u, true, "analy_zoom_ru"}}) {
-    TScriptedHost host(c.lang);
+    THeadlessHost host(c.lang);
     Prepare();
     Point(12);
     if (c.zoom) {
@@ -619,7 +620,7 @@ TEST_F(AnalyTest, GoldenFramesOfAPoint) {
 }
 
 TEST_F(AnalyTest, GoldenFrameOfTheWatchEnvelope) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Watch(6);
   host.Keys({S(1), S(1), S(1), S(1)});
@@ -628,7 +629,7 @@ TEST_F(AnalyTest, GoldenFrameOfTheWatchEnvelope) {
 }
 
 TEST_F(AnalyTest, LanguageChangeRedrawsTheMenuLines) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Key(S(1));
@@ -645,7 +646,7 @@ TEST_F(AnalyTest, LanguageChangeRedrawsTheMenuLines) {
 }
 
 TEST_F(AnalyTest, StopExceptionPassesThrough) {
-  TScriptedHost host;
+  THeadlessHost host;
   Prepare();
   Point(12);
   host.Keys({S(1), S(4)});

@@ -8,7 +8,7 @@
 #include "fmtpoint.h"
 #include "host.h"
 #include "lcd.h"
-#include "scripted_host.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -38,7 +38,7 @@ struct FmtPointTest : ::testing::Test {
     CurPoint.val[1] = v1;
     CurPoint.status = status;
   }
-  TScriptedHost host;
+  THeadlessHost host;
 };
 
 struct FmtPointRuTest : FmtPointTest {

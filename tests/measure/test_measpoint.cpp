@@ -8,7 +8,8 @@
 #include "lcd.h"
 #include "measpoint.h"
 #include "point.h"
-#include "scripted_host.h"
+#include "golden.h"
+#include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
@@ -39,7 +40,7 @@ void Select(std::int16_t n) {
 }
 
 // Does any frame show a pixel of this colour in the message area?
-bool ShowedColour(const TScriptedHost& host, std::uint8_t colour) {
+bool ShowedColour(const THeadlessHost& host, std::uint8_t colour) {
   for (const TFrame& f : host.Frames())
     for (int y = 50; y < 110; ++y)
       for (int x = 0; x < 128; ++x)
@@ -48,7 +49,7 @@ bool ShowedColour(const TScriptedHost& host, std::uint8_t colour) {
 }
 
 // Runs MeasPoint with the queued answers; false if the script ran out.
-bool Measure(TScriptedHost&) {
+bool Measure(THeadlessHost&) {
   try {
     MeasPoint();
     return true;
@@ -64,7 +65,7 @@ struct MeasPointTest : ::testing::Test {
     std::memset(LcdBuf, 0, sizeof LcdBuf);
     NewRoute();
   }
-  TScriptedHost host;
+  THeadlessHost host;
 };
 
 // Point 6 keeps no waveform, so it is measured without a question; its empty
@@ -275,7 +276,7 @@ TEST_F(MeasPointTest, MemoryErrorIsReportedAndRemembered) {
 }
 
 TEST_F(MeasPointTest, MemoryErrorOnThePointScreenReturnsToTheMainMenu) {
-  TScriptedHost ru(1049);
+  THeadlessHost ru(1049);
   NewRoute();
   Select(6);
   CProgramState.npnt = 0;

@@ -1,7 +1,7 @@
 #pragma once
-// A host for running firmware code in a test: keys are queued with virtual
-// times, time-outs and pauses advance a virtual clock at once, and every
-// presented frame is captured.
+// A host that runs firmware code without a window or a device thread, for the
+// tests and the tools: keys are queued with virtual times, time-outs and
+// pauses advance a virtual clock at once, and every presented frame is captured.
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -22,14 +22,14 @@ struct TFrame {
 
 TFrame CaptureLcd(bool backlight = true);
 
-class TScriptedHost : public IDeviceHost {
+class THeadlessHost : public IDeviceHost {
  public:
   // Installs itself as the device host, loads the fonts and sets the language;
   // restores the previous host when destroyed.
-  explicit TScriptedHost(std::uint32_t languageValue = 1033);
-  ~TScriptedHost() override;
-  TScriptedHost(const TScriptedHost&) = delete;
-  TScriptedHost& operator=(const TScriptedHost&) = delete;
+  explicit THeadlessHost(std::uint32_t languageValue = 1033);
+  ~THeadlessHost() override;
+  THeadlessHost(const THeadlessHost&) = delete;
+  THeadlessHost& operator=(const THeadlessHost&) = delete;
 
   // Queues a key, delivered once the virtual clock reaches atMs (0 = at once).
   void Key(std::uint16_t code, std::uint32_t atMs = 0);
@@ -90,11 +90,16 @@ class TScriptedHost : public IDeviceHost {
   std::size_t waits_ = 0;
 };
 
-// Golden frames kept as text under tests/goldens (one character per colour
-// code) with a PNG beside each. ORB_UPDATE_GOLDENS=1 rewrites them; a mismatch
-// writes <name>.actual.txt/.png next to the golden.
+// Frames as text, one character per colour code (. white, K black, B blue,
+// G green, g light green, R red, r light red, Y yellow, y light yellow), one
+// line per pixel row: the form golden frames are kept in.
 std::string FrameToText(const TFrame& f);
+// The frame in its lit or dimmed colours, each pixel scale x scale.
 bool SavePng(const TFrame& f, const std::string& path, int scale = 1);
-// Empty when the frame matches, else a description of the first differences.
-std::string CompareWithGolden(const TFrame& f, const std::string& name);
-#define EXPECT_GOLDEN(frame, name) EXPECT_EQ(CompareWithGolden((frame), (name)), "")
+// Empty when the two frame texts are equal, else the count and the first of
+// the differing pixels.
+std::string CompareFrameText(const std::string& expected, const std::string& actual);
+// Compares f with the golden <base>.txt and returns CompareFrameText's verdict
+// (naming a missing golden). A mismatch writes <base>.actual.txt and .png
+// beside it; update rewrites the golden and its PNG instead.
+std::string CompareWithGoldenFile(const TFrame& f, const std::string& base, bool update);

@@ -1,7 +1,6 @@
-#include "scripted_host.h"
+#include "headless_host.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -11,10 +10,6 @@
 #include "state.h"
 #include "strtab.h"
 
-#ifndef ORB_SOURCE_DIR
-#define ORB_SOURCE_DIR "."
-#endif
-
 TFrame CaptureLcd(bool backlight) {
   TFrame f;
   for (int y = 0; y < 160; ++y)
@@ -23,50 +18,50 @@ TFrame CaptureLcd(bool backlight) {
   return f;
 }
 
-TScriptedHost::TScriptedHost(std::uint32_t languageValue) : previous_(DeviceHost()), languageValue_(languageValue) {
+THeadlessHost::THeadlessHost(std::uint32_t languageValue) : previous_(DeviceHost()), languageValue_(languageValue) {
   SetDeviceHost(this);
   Refresh();
 }
 
-TScriptedHost::~TScriptedHost() { SetDeviceHost(previous_); }
+THeadlessHost::~THeadlessHost() { SetDeviceHost(previous_); }
 
-void TScriptedHost::Refresh() {
+void THeadlessHost::Refresh() {
   SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
   LcdLoadFonts();
   LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
   UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
 }
 
-void TScriptedHost::SetLanguage(std::uint32_t languageValue) {
+void THeadlessHost::SetLanguage(std::uint32_t languageValue) {
   languageValue_ = languageValue;
   SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
 }
 
-void TScriptedHost::Key(std::uint16_t code, std::uint32_t atMs) {
+void THeadlessHost::Key(std::uint16_t code, std::uint32_t atMs) {
   queue_.push_back({code, atMs});
   lastKeyAt_ = atMs > lastKeyAt_ ? atMs : lastKeyAt_;
 }
 
-void TScriptedHost::Keys(std::initializer_list<std::uint16_t> codes) {
+void THeadlessHost::Keys(std::initializer_list<std::uint16_t> codes) {
   for (std::uint16_t c : codes) Key(c, lastKeyAt_);
 }
 
-void TScriptedHost::KeyAfter(std::uint32_t delayMs, std::uint16_t code) { Key(code, lastKeyAt_ + delayMs); }
+void THeadlessHost::KeyAfter(std::uint32_t delayMs, std::uint16_t code) { Key(code, lastKeyAt_ + delayMs); }
 
-const TFrame& TScriptedHost::LastFrame() const {
+const TFrame& THeadlessHost::LastFrame() const {
   static const TFrame empty{};
   return frames_.empty() ? empty : frames_.back();
 }
 
-void TScriptedHost::OverrideRcData(const std::string& name, std::vector<std::uint8_t> bytes) {
+void THeadlessHost::OverrideRcData(const std::string& name, std::vector<std::uint8_t> bytes) {
   overrides_[name] = std::move(bytes);
 }
 
-void TScriptedHost::FlushKey() {
+void THeadlessHost::FlushKey() {
   if (slotSet_ && slot_ != KEY_OFF) slotSet_ = false, slot_ = KEY_NONE;
 }
 
-std::uint16_t TScriptedHost::WaitForKey(std::int32_t timeoutMs) {
+std::uint16_t THeadlessHost::WaitForKey(std::int32_t timeoutMs) {
   ++waits_;
   std::uint16_t code = KEY_NONE;
   bool woke = false;
@@ -92,25 +87,25 @@ std::uint16_t TScriptedHost::WaitForKey(std::int32_t timeoutMs) {
   return code;
 }
 
-void TScriptedHost::SetKey(std::uint16_t code) {
+void THeadlessHost::SetKey(std::uint16_t code) {
   slot_ = code;
   slotSet_ = true;
 }
 
-void TScriptedHost::UpdateScreen() {
+void THeadlessHost::UpdateScreen() {
   TFrame f = CaptureLcd(GetBacklight() != 0);
   f.timeMs = now_;
   frames_.push_back(f);
   if (OnFrame) OnFrame(frames_.back());
 }
 
-void TScriptedHost::Sleep(std::int32_t ms) {
+void THeadlessHost::Sleep(std::int32_t ms) {
   if (ms > 0) now_ += static_cast<std::uint32_t>(ms);
 }
 
-std::string TScriptedHost::LoadString(unsigned id) { return LoadStringTable(id); }
+std::string THeadlessHost::LoadString(unsigned id) { return LoadStringTable(id); }
 
-bool TScriptedHost::FindRcData(const char* name, const std::uint8_t** data, std::size_t* size) {
+bool THeadlessHost::FindRcData(const char* name, const std::uint8_t** data, std::size_t* size) {
   auto it = overrides_.find(name);
   if (it != overrides_.end()) {
     if (it->second.empty()) return false;
@@ -212,11 +207,22 @@ bool SavePng(const TFrame& f, const std::string& path, int scale) {
   return static_cast<bool>(out);
 }
 
-std::string CompareWithGolden(const TFrame& f, const std::string& name) {
-  const std::string base = std::string(ORB_SOURCE_DIR) + "/tests/goldens/" + name;
+std::string CompareFrameText(const std::string& expected, const std::string& actual) {
+  if (expected == actual) return {};
+  std::ostringstream msg;
+  int shown = 0, diffs = 0;
+  for (std::size_t i = 0; i < actual.size() && i < expected.size(); ++i) {
+    if (actual[i] == expected[i]) continue;
+    ++diffs;
+    if (shown++ < 8)
+      msg << " (" << i % 129 << "," << i / 129 << ") expected '" << expected[i] << "' got '" << actual[i] << "';";
+  }
+  return std::to_string(diffs) + " pixels differ:" + msg.str();
+}
+
+std::string CompareWithGoldenFile(const TFrame& f, const std::string& base, bool update) {
   const std::string actual = FrameToText(f);
-  const char* update = std::getenv("ORB_UPDATE_GOLDENS");
-  if (update && *update && *update != '0') {
+  if (update) {
     std::ofstream(base + ".txt", std::ios::binary) << actual;
     SavePng(f, base + ".png", 2);
     return {};
@@ -232,14 +238,6 @@ std::string CompareWithGolden(const TFrame& f, const std::string& name) {
   }
   std::ofstream(base + ".actual.txt", std::ios::binary) << actual;
   SavePng(f, base + ".actual.png", 2);
-  if (expected.empty()) return "no golden " + base + ".txt (run with ORB_UPDATE_GOLDENS=1)";
-  std::ostringstream msg;
-  int shown = 0, diffs = 0;
-  for (std::size_t i = 0; i < actual.size() && i < expected.size(); ++i) {
-    if (actual[i] == expected[i]) continue;
-    ++diffs;
-    if (shown++ < 8)
-      msg << " (" << i % 129 << "," << i / 129 << ") expected '" << expected[i] << "' got '" << actual[i] << "';";
-  }
-  return name + ": " + std::to_string(diffs) + " pixels differ:" + msg.str() + " see " + base + ".actual.png";
+  if (expected.empty()) return "no golden " + base + ".txt";
+  return CompareFrameText(expected, actual) + " see " + base + ".actual.png";
 }
