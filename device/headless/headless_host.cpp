@@ -116,41 +116,20 @@ bool THeadlessHost::FindRcData(const char* name, const std::uint8_t** data, std:
   return ::FindRcData(name, data, size);
 }
 
-// ---- golden frames ----
+// ---- frames as text and pictures ----
 
 namespace {
+// Colour code and its character in the text form.
+constexpr struct {
+  std::uint8_t code;
+  char ch;
+} kCodeChars[] = {{0, 'K'},   {3, 'B'},   {28, 'G'},  {125, 'g'}, {224, 'R'},
+                  {237, 'r'}, {252, 'Y'}, {253, 'y'}, {255, '.'}};
+
 char CodeChar(std::uint8_t c) {
-  switch (c) {
-    case 0: return 'K';
-    case 3: return 'B';
-    case 28: return 'G';
-    case 125: return 'g';
-    case 224: return 'R';
-    case 237: return 'r';
-    case 252: return 'Y';
-    case 253: return 'y';
-    case 255: return '.';
-    default: return '?';
-  }
-}
-
-std::uint32_t Crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0xFFFFFFFFu) {
-  for (std::size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return crc;
-}
-
-void Be32(std::string& s, std::uint32_t v) {
-  for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-void Chunk(std::string& out, const char* type, const std::string& data) {
-  Be32(out, static_cast<std::uint32_t>(data.size()));
-  std::string td = std::string(type, 4) + data;
-  out += td;
-  Be32(out, ~Crc32(reinterpret_cast<const std::uint8_t*>(td.data()), td.size()));
+  for (const auto& e : kCodeChars)
+    if (e.code == c) return e.ch;
+  return '?';
 }
 }  // namespace
 
@@ -164,48 +143,29 @@ std::string FrameToText(const TFrame& f) {
   return s;
 }
 
-bool SavePng(const TFrame& f, const std::string& path, int scale) {
-  const int w = 128 * scale, h = 160 * scale;
-  std::string raw;
-  for (int y = 0; y < h; ++y) {
-    raw.push_back(0);
-    for (int x = 0; x < w; ++x) {
-      const std::uint32_t rgb = LcdColourRgb(f.At(x / scale, y / scale), f.backlight);
-      raw.push_back(static_cast<char>(rgb >> 16));
-      raw.push_back(static_cast<char>(rgb >> 8));
-      raw.push_back(static_cast<char>(rgb));
+bool TextToFrame(const std::string& text, TFrame& f) {
+  if (text.size() != 129 * 160) return false;
+  for (int y = 0; y < 160; ++y) {
+    if (text[static_cast<std::size_t>(y * 129 + 128)] != '\n') return false;
+    for (int x = 0; x < 128; ++x) {
+      const char ch = text[static_cast<std::size_t>(y * 129 + x)];
+      bool known = false;
+      for (const auto& e : kCodeChars)
+        if (e.ch == ch) f.px[static_cast<std::size_t>(y * 128 + x)] = e.code, known = true;
+      if (!known) return false;
     }
   }
-  // zlib stream of stored blocks: no compressor needed.
-  std::string z = "\x78\x01";
-  std::size_t pos = 0;
-  do {
-    const std::size_t n = std::min<std::size_t>(65535, raw.size() - pos);
-    const bool last = pos + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.push_back(static_cast<char>(n & 0xFF));
-    z.push_back(static_cast<char>(n >> 8));
-    z.push_back(static_cast<char>(~n & 0xFF));
-    z.push_back(static_cast<char>((~n >> 8) & 0xFF));
-    z.append(raw, pos, n);
-    pos += n;
-  } while (pos < raw.size());
-  std::uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
-  Be32(z, (b << 16) | a);
-
-  std::string png = "\x89PNG\r\n\x1a\n";
-  std::string ihdr;
-  Be32(ihdr, static_cast<std::uint32_t>(w));
-  Be32(ihdr, static_cast<std::uint32_t>(h));
-  ihdr += std::string("\x08\x02\x00\x00\x00", 5);
-  Chunk(png, "IHDR", ihdr);
-  Chunk(png, "IDAT", z);
-  Chunk(png, "IEND", "");
-  std::ofstream out(path, std::ios::binary);
-  out << png;
-  return static_cast<bool>(out);
+  return true;
 }
+
+TRgbImage FrameImage(const TFrame& f, int scale) {
+  TRgbImage img(128 * scale, 160 * scale);
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) img.At(x, y) = LcdColourRgb(f.At(x / scale, y / scale), f.backlight);
+  return img;
+}
+
+bool SavePng(const TFrame& f, const std::string& path, int scale) { return WritePng(path, FrameImage(f, scale)); }
 
 std::string CompareFrameText(const std::string& expected, const std::string& actual) {
   if (expected == actual) return {};

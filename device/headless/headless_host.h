@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host.h"
+#include "pngfile.h"
 
 struct TFrame {
   std::array<std::uint8_t, 128 * 160> px{};  // colour codes, row-major
@@ -94,7 +95,10 @@ class THeadlessHost : public IDeviceHost {
 // G green, g light green, R red, r light red, Y yellow, y light yellow), one
 // line per pixel row: the form golden frames are kept in.
 std::string FrameToText(const TFrame& f);
+// The reverse; false for a text of another shape or with unknown characters.
+bool TextToFrame(const std::string& text, TFrame& f);
 // The frame in its lit or dimmed colours, each pixel scale x scale.
+TRgbImage FrameImage(const TFrame& f, int scale = 1);
 bool SavePng(const TFrame& f, const std::string& path, int scale = 1);
 // Empty when the two frame texts are equal, else the count and the first of
 // the differing pixels.

@@ -23,12 +23,36 @@
 
 #include "art.h"
 #include "fontfmt.h"
-#include "png.h"
+#include "pngfile.h"
 
 using fontfmt::Format;
 using fontfmt::Glyph;
 
 namespace {
+
+// A white sheet that grows downward as fonts are added.
+class TSheet {
+ public:
+  explicit TSheet(int width) : img_(width, 1) {}
+  void Grow(int height) {
+    if (height <= img_.height) return;
+    img_.px.resize(static_cast<std::size_t>(img_.width) * static_cast<std::size_t>(height), 0xFFFFFF);
+    img_.height = height;
+  }
+  void Fill(int x, int y, int w, int h, std::uint32_t rgb) {
+    for (int yy = std::max(0, y); yy < std::min(img_.height, y + h); ++yy)
+      for (int xx = std::max(0, x); xx < std::min(img_.width, x + w); ++xx) img_.At(xx, yy) = rgb;
+  }
+  bool Save(const std::string& path) const {
+    std::string error;
+    if (WritePng(path, img_, &error)) return true;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
+
+ private:
+  TRgbImage img_;
+};
 
 const char* const kDefaultFixed = "/usr/share/fonts/X11/misc/6x10.pcf.gz";
 const char* const kDefaultSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
@@ -385,7 +409,7 @@ int Check(const std::string& dir) {
 // of sample text in the proportional face.
 int Sheet(const std::string& dir, const std::string& out, const std::string& only) {
   const int scale = 4, perRow = 16, pad = 2;
-  png::Image img(perRow * (14 + pad) * scale + 8, 1, 0xFFFFFF);
+  TSheet img(perRow * (14 + pad) * scale + 8);
   std::vector<std::vector<Glyph>> fonts;
   int y = 4;
   std::vector<std::uint8_t> text;

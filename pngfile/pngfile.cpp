@@ -1,0 +1,55 @@
+#include "pngfile.h"
+
+#include <png.h>
+
+namespace {
+bool Fail(std::string* error, const std::string& path, const char* what) {
+  if (error) *error = path + ": " + what;
+  return false;
+}
+}  // namespace
+
+bool WritePng(const std::string& path, const TRgbImage& img, std::string* error) {
+  if (img.width <= 0 || img.height <= 0 || img.px.size() != static_cast<std::size_t>(img.width) * img.height)
+    return Fail(error, path, "no pixels to write");
+  std::vector<png_byte> rows(img.px.size() * 3);
+  for (std::size_t i = 0; i < img.px.size(); ++i) {
+    rows[3 * i] = static_cast<png_byte>(img.px[i] >> 16);
+    rows[3 * i + 1] = static_cast<png_byte>(img.px[i] >> 8);
+    rows[3 * i + 2] = static_cast<png_byte>(img.px[i]);
+  }
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  pi.width = static_cast<png_uint_32>(img.width);
+  pi.height = static_cast<png_uint_32>(img.height);
+  pi.format = PNG_FORMAT_RGB;
+  if (!png_image_write_to_file(&pi, path.c_str(), 0, rows.data(), 0, nullptr)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, path, why.c_str());
+  }
+  return true;
+}
+
+bool ReadPng(const std::string& path, TRgbImage& img, std::string* error) {
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&pi, path.c_str())) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, path, why.c_str());
+  }
+  pi.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
+  const png_color black{0, 0, 0};
+  if (!png_image_finish_read(&pi, &black, rows.data(), 0, nullptr)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, path, why.c_str());
+  }
+  img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
+  for (std::size_t i = 0; i < img.px.size(); ++i)
+    img.px[i] = static_cast<std::uint32_t>(rows[3 * i]) << 16 | static_cast<std::uint32_t>(rows[3 * i + 1]) << 8 |
+                rows[3 * i + 2];
+  return true;
+}
