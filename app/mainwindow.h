@@ -12,6 +12,10 @@
 
 class TDevice;
 
+// Title of the message boxes: string 300 in the window's language.
+QString ApplicationTitle();
+
+
 // A picture drawn with one colour as transparent, never smoothed.
 class TPicture : public QWidget {
   Q_OBJECT

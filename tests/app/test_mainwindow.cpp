@@ -185,3 +185,16 @@ TEST_F(WindowFixture, LanguageListDrivesCaptionsAndDevice) {
   EXPECT_EQ(form->windowTitle(), "ORB-720 Demo");
   EXPECT_EQ(form->Device()->LanguageValue(), 66569u);
 }
+
+// Qt appends an explicitly set display name to every native caption, so the
+// message boxes keep their title elsewhere. The native captions themselves are
+// read back with xprop in tests/e2e/captions_and_language.sh.
+TEST_F(WindowFixture, MessageBoxTitleFollowsTheLanguageWithoutTouchingCaptions) {
+  QComboBox* cb = form->ComboBoxLanguage();
+  cb->setCurrentIndex(2);
+  EXPECT_EQ(ApplicationTitle(), QString::fromUtf8("Имитатор прибора ORB-720"));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+  cb->setCurrentIndex(0);
+  EXPECT_EQ(ApplicationTitle(), "ORB-720 Demo");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
