@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -104,6 +105,14 @@ void TFormORB720DemoMain::Guarded(F&& f) {
   } catch (const std::exception& e) {
     QMessageBox::critical(this, ApplicationTitle(), QString::fromUtf8(e.what()));
   }
+}
+
+// ---- the language list ----
+
+void TPickList::wheelEvent(QWheelEvent* e) {
+  // Left to the parent, which does nothing with it; an open list still
+  // scrolls, since its popup receives the wheel itself.
+  e->ignore();
 }
 
 // ---- pictures ----
@@ -229,7 +238,7 @@ void TFormORB720DemoMain::BuildToolBar() {
   panel->setGeometry(5, 0, 108, 52);
   labelLanguage_ = new QLabel(panel);
   labelLanguage_->setGeometry(8, 8, 74, 13);
-  comboLanguage_ = new QComboBox(panel);
+  comboLanguage_ = new TPickList(panel);
   comboLanguage_->setGeometry(8, 24, 89, 21);
   comboLanguage_->setEditable(false);
   comboLanguage_->setFocusPolicy(Qt::NoFocus);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the captions the window system shows for the main window and
-# its two dialogs, in Russian and back in English, read with xprop; the
-# language chosen last is what the settings file keeps.
+# its two dialogs, in Russian and back in English, read with xprop; the mouse
+# wheel over the closed language list changes nothing; the language chosen
+# last is what the settings file keeps.
 set -euo pipefail
 exe="$1"
 work=$(mktemp -d)
@@ -55,6 +56,9 @@ gone() {  # window
   fail "window $1 did not close"
 }
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
+shot() { import -window root "$work/$1.png"; }
+# The closed language list, cut from a screenshot (client 13..101, 24..44).
+list_pixels() { convert "$work/$1.png" -crop "89x21+$((X + 13))+$((Y + 24))" -depth 8 rgb:- | md5sum; }
 
 # Opens a dialog from the tool bar, checks its caption and icon, closes it.
 dialog() {  # button-x caption what
@@ -105,6 +109,20 @@ choose -2  # RUS -> ENG (SI)
 expect_caption "$wid" "ORB-720 Demo" "main window (back to ENG)"
 dialog 173 "ORB-720 Demo" "Overview (ENG)"
 dialog 277 "About Demo" "About (ENG)"
+
+# The wheel over the closed list, both ways and several notches: nothing changes.
+xdotool mousemove --window "$wid" 57 34
+sleep 0.2
+shot before
+xdotool click --repeat 3 --delay 80 5
+sleep 0.2
+xdotool click --repeat 5 --delay 80 4
+sleep 0.2
+xdotool click --repeat 2 --delay 80 5
+sleep 0.5
+shot after
+[ "$(list_pixels before)" = "$(list_pixels after)" ] || fail "the wheel changed the language list"
+expect_caption "$wid" "ORB-720 Demo" "main window (after the wheel)"
 
 click 389 26  # Exit
 for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
