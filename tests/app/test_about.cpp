@@ -128,6 +128,21 @@ TEST_F(AboutTest, EnglishHasNoContactBlockAndTheAddressMovesUp) {
   ExpectNothingClipped(form, "about_en.png");
 }
 
+// Each of the two lines of the English notice fits the column unbroken, so the
+// label holds exactly two lines, as high as any two-line text.
+TEST_F(AboutTest, EnglishLegalNoticeIsLaidOutInTwoLines) {
+  SetThreadLanguage(1033);
+  TFormAbout form(nullptr);
+  const QLabel* l = form.LabelCopyright();
+  const QStringList lines = l->text().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << l->text().toStdString();
+  const QFontMetrics fm(l->font());
+  for (const QString& line : lines) EXPECT_LE(fm.horizontalAdvance(line), l->width()) << line.toStdString();
+  const int twoLines = fm.boundingRect(QRect(0, 0, l->width(), 1000), Qt::TextWordWrap, "A\nB").height();
+  EXPECT_EQ(l->heightForWidth(l->width()), twoLines);
+  EXPECT_EQ(l->height(), std::max(33, twoLines));  // the designed height, as laid out
+}
+
 TEST_F(AboutTest, RussianShowsTheContactBlockSizedToItsText) {
   SetThreadLanguage(1049);
   TFormAbout form(nullptr);
