@@ -11,9 +11,9 @@ int main(int argc, char** argv) {
     form.show();
     return app.exec();
   } catch (const Exception& e) {
-    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+    QMessageBox::critical(nullptr, ApplicationTitle(), QString::fromStdString(e.Message));
   } catch (const std::exception& e) {
-    QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
+    QMessageBox::critical(nullptr, ApplicationTitle(), QString::fromUtf8(e.what()));
   }
   return 0;
 }

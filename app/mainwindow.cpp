@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -60,6 +61,12 @@ std::string DefaultIniPath() {
   return IniFileName(exe.toStdString());
 }
 
+// Window thread only.
+QString& TitleStore() {
+  static QString title = QStringLiteral("ORB-720 Demo");
+  return title;
+}
+
 class TLanguageTarget : public ILanguageTarget {
  public:
   explicit TLanguageTarget(TFormORB720DemoMain* f) : form_(f) {}
@@ -70,7 +77,8 @@ class TLanguageTarget : public ILanguageTarget {
                       const std::string& about, const std::string& exit) override {
     const QString title = FromCp1251(caption);
     form_->setWindowTitle(title);
-    QGuiApplication::setApplicationDisplayName(title);
+    // Not Qt's display name: Qt would append that to every window caption.
+    TitleStore() = title;
     if (form_->Device()) form_->Device()->SetApplicationTitle(title);
     form_->LabelLanguage()->setText(FromCp1251(label));
     form_->ToolButtonOverview()->setText(FromCp1251(overview));
@@ -85,16 +93,26 @@ class TLanguageTarget : public ILanguageTarget {
 std::vector<TLanguageItem> g_languages;
 }  // namespace
 
+QString ApplicationTitle() { return TitleStore(); }
+
 template <class F>
 void TFormORB720DemoMain::Guarded(F&& f) {
   // Errors must not cross Qt's event dispatch: show them in the error box.
   try {
     f();
   } catch (const Exception& e) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+    QMessageBox::critical(this, ApplicationTitle(), QString::fromStdString(e.Message));
   } catch (const std::exception& e) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromUtf8(e.what()));
+    QMessageBox::critical(this, ApplicationTitle(), QString::fromUtf8(e.what()));
   }
+}
+
+// ---- the language list ----
+
+void TPickList::wheelEvent(QWheelEvent* e) {
+  // Left to the parent, which does nothing with it; an open list still
+  // scrolls, since its popup receives the wheel itself.
+  e->ignore();
 }
 
 // ---- pictures ----
@@ -220,7 +238,7 @@ void TFormORB720DemoMain::BuildToolBar() {
   panel->setGeometry(5, 0, 108, 52);
   labelLanguage_ = new QLabel(panel);
   labelLanguage_->setGeometry(8, 8, 74, 13);
-  comboLanguage_ = new QComboBox(panel);
+  comboLanguage_ = new TPickList(panel);
   comboLanguage_->setGeometry(8, 24, 89, 21);
   comboLanguage_->setEditable(false);
   comboLanguage_->setFocusPolicy(Qt::NoFocus);
@@ -336,7 +354,7 @@ void TFormORB720DemoMain::FormClose() {
     SaveDeviceState(iniPath_);
   } catch (const Exception& e) {
     // The window still closes; the user is told that the settings were not kept.
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), QString::fromStdString(e.Message));
+    QMessageBox::critical(this, ApplicationTitle(), QString::fromStdString(e.Message));
   }
   device_.reset();
   DeviceThread = nullptr;

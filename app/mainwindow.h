@@ -12,6 +12,19 @@
 
 class TDevice;
 
+// Title of the message boxes: string 300 in the window's language.
+QString ApplicationTitle();
+
+// A pick-only list: it changes only by opening it and picking an entry.
+class TPickList : public QComboBox {
+  Q_OBJECT
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void wheelEvent(QWheelEvent* e) override;
+};
+
 // A picture drawn with one colour as transparent, never smoothed.
 class TPicture : public QWidget {
   Q_OBJECT

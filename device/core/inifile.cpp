@@ -5,9 +5,15 @@
 #include <fstream>
 #include <system_error>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "host.h"
 
 namespace {
+
+// Editors on other systems put a UTF-8 byte-order mark before the first line.
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -78,23 +84,57 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
+namespace {
+
+bool WriteWhole(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 bool WriteFileReplacing(const std::string& path, const std::string& text) {
-  const std::string temp = path + ".tmp";
+  namespace fs = std::filesystem;
   std::error_code ec;
+  // Through a link its target is written, so the link stays what the user made.
+  // A link to a file not made yet names the file to make.
+  fs::path resolved = path;
+  for (int hops = 0; fs::is_symlink(fs::symlink_status(resolved, ec)); ++hops) {
+    if (hops == 40) return false;  // a loop of links
+    const fs::path next = fs::read_symlink(resolved, ec);
+    if (ec) return false;
+    resolved = next.is_absolute() ? next : resolved.parent_path() / next;
+  }
+  const std::string target = resolved.lexically_normal().string();
+  struct stat st {};
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists) {
+    if (!S_ISREG(st.st_mode)) return false;
+    // Root passes access() for every file, so the mode bits are checked too:
+    // a file the user made read-only is left as it is.
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+  }
+  const std::string temp = target + ".tmp";
   {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::filesystem::remove(temp, ec);
-      return false;
+    std::ofstream probe(temp, std::ios::binary | std::ios::trunc);
+    if (!probe) {
+      // A folder we may not write, holding a file we may: edit it in place.
+      return exists && WriteWhole(target, text);
     }
   }
-  std::filesystem::rename(temp, path, ec);
+  if (!WriteWhole(temp, text)) {
+    fs::remove(temp, ec);
+    return false;
+  }
+  // The new file keeps the old one's permissions (a private 0600 stays so).
+  if (exists) ::chmod(temp.c_str(), st.st_mode & 07777);
+  fs::rename(temp, target, ec);
   if (ec) {
     std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
+    fs::remove(temp, ignored);
     return false;
   }
   return true;
@@ -106,7 +146,7 @@ TIniText::TIniText(std::string text) : text_(std::move(text)) {}
 
 bool TIniText::LineStart(std::size_t p) const {
   while (p > 0 && (text_[p - 1] == ' ' || text_[p - 1] == '\t')) --p;
-  return p == 0 || text_[p - 1] == '\n';
+  return p == 0 || text_[p - 1] == '\n' || (p == kBom.size() && text_.starts_with(kBom));
 }
 
 bool TIniText::Header(std::size_t p, std::string_view& name, std::size_t& next) const {
@@ -248,7 +288,7 @@ void TIniText::Set(std::string_view section, std::string_view key, std::string_v
       }
     }
   } else {
-    if (!text_.empty()) {
+    if (!text_.empty() && text_ != kBom) {
       if (text_.back() != '\n') text_.append(eol);
       // A blank line between sections, unless there is one already.
       if (!text_.ends_with("\n\n") && !text_.ends_with("\n\r\n")) text_.append(eol);
@@ -285,7 +325,8 @@ void TIniFile::WriteInteger(std::string_view section, std::string_view key, std:
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::string text;
   std::error_code ec;
-  const bool exists = std::filesystem::exists(std::filesystem::symlink_status(path_, ec));
+  // Through a link: the file it leads to (none yet for a fresh link).
+  const bool exists = std::filesystem::exists(std::filesystem::status(path_, ec));
   // An existing file that cannot be read (a directory, a FIFO, too large) is
   // not replaced by one holding only this key.
   if (!ReadWholeFile(path_, text) && exists) throw Exception("Unable to write to " + path_);

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "state.h"
 #include "tracelog.h"
@@ -37,6 +41,38 @@ std::string IniFileName(const std::string& executablePath) {
   std::filesystem::path p(executablePath);
   p.replace_extension(".INI");
   return p.string();
+}
+
+bool FolderWritable(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
+  mode_t bit = S_IWOTH;
+  if (st.st_uid == ::geteuid()) {
+    bit = S_IWUSR;
+  } else {
+    bool member = st.st_gid == ::getegid();
+    const int n = ::getgroups(0, nullptr);
+    if (!member && n > 0) {
+      std::vector<gid_t> groups(static_cast<std::size_t>(n));
+      const int got = ::getgroups(n, groups.data());
+      for (int i = 0; i < got && !member; ++i) member = groups[static_cast<std::size_t>(i)] == st.st_gid;
+    }
+    if (member) bit = S_IWGRP;
+  }
+  return (st.st_mode & bit) != 0;
+}
+
+std::string SettingsFilePath(const std::string& executablePath, const std::function<std::string()>& configFolder) {
+  namespace fs = std::filesystem;
+  const fs::path beside(IniFileName(executablePath));
+  std::error_code ec;
+  const fs::path folder = beside.has_parent_path() ? beside.parent_path() : fs::path(".");
+  if (fs::exists(fs::symlink_status(beside, ec)) || FolderWritable(folder.string())) return beside.string();
+  const fs::path config(configFolder());
+  // A folder that cannot be made shows up as the write error naming this path.
+  fs::create_directories(config, ec);
+  return (config / beside.filename()).string();
 }
 
 void ReadDeviceState(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // The instrument's settings and the chosen language, kept from one run to the
 // next in an INI file beside the executable. Window thread only.
+#include <functional>
 #include <string>
 
 #include "inifile.h"
@@ -8,6 +9,16 @@
 // The executable's full path with its extension replaced by ".INI" (appended
 // when it has none).
 std::string IniFileName(const std::string& executablePath);
+
+// Where the settings live. A portable copy keeps them beside itself: its
+// folder is writable, or already holds a settings file. An installed copy uses
+// the per-user configuration folder (asked for only then, and made if missing)
+// with the same file name.
+std::string SettingsFilePath(const std::string& executablePath, const std::function<std::string()>& configFolder);
+
+// Writable by this user as its mode bits say: root passes access() for every
+// folder, but a folder installed read-only must count as such for it too.
+bool FolderWritable(const std::string& folder);
 
 // Fills InitDeviceInfo from the file; a missing file, section or key gives the
 // defaults. Traces the HighFrequency value as it is read.

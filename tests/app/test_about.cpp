@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -98,9 +97,13 @@ void ExpectNothingClipped(TFormAbout& form, const char* shot) {
 
 }  // namespace
 
-TEST_F(AboutTest, VersionComesFromTheBuild) {
-  EXPECT_EQ(TFormAbout::VersionText(), QStringLiteral(ORB_VERSION));
-  EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d+\\.\\d+").match(TFormAbout::VersionText()).hasMatch());
+// The release is set once, as the project's version; the package test checks
+// that the package metadata carries the same.
+TEST_F(AboutTest, VersionIsThisRelease) {
+  EXPECT_EQ(TFormAbout::VersionText(), "2.6.0.1");
+  SetThreadLanguage(1033);
+  TFormAbout form(nullptr);
+  EXPECT_EQ(form.LabelVersion()->text(), "Version 2.6.0.1");
 }
 
 TEST_F(AboutTest, EnglishHasNoContactBlockAndTheAddressMovesUp) {
@@ -123,6 +126,21 @@ TEST_F(AboutTest, EnglishHasNoContactBlockAndTheAddressMovesUp) {
   EXPECT_TRUE(form.ImageLogo()->pixmap().hasAlphaChannel());
   ExpectColumn(form);
   ExpectNothingClipped(form, "about_en.png");
+}
+
+// Each of the two lines of the English notice fits the column unbroken, so the
+// label holds exactly two lines, as high as any two-line text.
+TEST_F(AboutTest, EnglishLegalNoticeIsLaidOutInTwoLines) {
+  SetThreadLanguage(1033);
+  TFormAbout form(nullptr);
+  const QLabel* l = form.LabelCopyright();
+  const QStringList lines = l->text().split(QLatin1Char('\n'));
+  ASSERT_EQ(lines.size(), 2) << l->text().toStdString();
+  const QFontMetrics fm(l->font());
+  for (const QString& line : lines) EXPECT_LE(fm.horizontalAdvance(line), l->width()) << line.toStdString();
+  const int twoLines = fm.boundingRect(QRect(0, 0, l->width(), 1000), Qt::TextWordWrap, "A\nB").height();
+  EXPECT_EQ(l->heightForWidth(l->width()), twoLines);
+  EXPECT_EQ(l->height(), std::max(33, twoLines));  // the designed height, as laid out
 }
 
 TEST_F(AboutTest, RussianShowsTheContactBlockSizedToItsText) {

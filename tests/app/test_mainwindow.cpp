@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <QToolButton>
 #include <memory>
 #include <vector>
@@ -184,4 +185,33 @@ TEST_F(WindowFixture, LanguageListDrivesCaptionsAndDevice) {
   cb->setCurrentIndex(1);
   EXPECT_EQ(form->windowTitle(), "ORB-720 Demo");
   EXPECT_EQ(form->Device()->LanguageValue(), 66569u);
+}
+
+// Qt appends an explicitly set display name to every native caption, so the
+// message boxes keep their title elsewhere. The native captions themselves are
+// read back with xprop in tests/e2e/captions_and_language.sh.
+TEST_F(WindowFixture, MessageBoxTitleFollowsTheLanguageWithoutTouchingCaptions) {
+  QComboBox* cb = form->ComboBoxLanguage();
+  cb->setCurrentIndex(2);
+  EXPECT_EQ(ApplicationTitle(), QString::fromUtf8("Имитатор прибора ORB-720"));
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+  cb->setCurrentIndex(0);
+  EXPECT_EQ(ApplicationTitle(), "ORB-720 Demo");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+TEST_F(WindowFixture, WheelOverTheClosedListChangesNothing) {
+  QComboBox* cb = form->ComboBoxLanguage();
+  ASSERT_EQ(cb->currentIndex(), 0);
+  const std::string name = InitDeviceInfo.LanguageName;
+  const QPointF at(cb->width() / 2.0, cb->height() / 2.0);
+  for (int delta : {-120, -120, 120, -360, 240}) {
+    QWheelEvent wheel(at, cb->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(cb, &wheel);
+  }
+  EXPECT_EQ(cb->currentIndex(), 0);
+  EXPECT_EQ(InitDeviceInfo.LanguageName, name);
+  EXPECT_EQ(form->Device()->LanguageValue(), 1033u);  // ENG (US) would carry the units flag
+  EXPECT_EQ(form->windowTitle(), "ORB-720 Demo");
 }

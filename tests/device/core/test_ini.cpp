@@ -215,6 +215,87 @@ TEST(IniFile, FailedWritesAreReported) {
   EXPECT_EQ(c.ReadInteger("S", "k", 0), 1);  // the failed value is not pretended
 }
 
+TEST(IniText, ByteOrderMarkDoesNotHideTheFirstSection) {
+  const std::string bom = "\xEF\xBB\xBF";
+  TIniText t(bom + "[DeviceState]\r\nMenuMode=3\r\n\r\n[Language]\r\nName=RUS\r\n");
+  EXPECT_EQ(Get(t, "DeviceState", "MenuMode"), "3");
+  t.Set("DeviceState", "MenuMode", "4");
+  t.Set("DeviceState", "MenuItem", "1");
+  EXPECT_EQ(t.Text(), bom + "[DeviceState]\r\nMenuMode=4\r\nMenuItem=1\r\n\r\n[Language]\r\nName=RUS\r\n");
+
+  TIniText only(bom);  // a file that holds nothing but the mark
+  only.Set("S", "k", "1");
+  EXPECT_EQ(only.Text(), bom + "[S]\r\nk=1\r\n");
+  // Only at the very start is it a mark; elsewhere it is part of a name.
+  const TIniText later("[A]\nk=1\n" + bom + "[B]\nk=2\n");
+  EXPECT_EQ(Get(later, "B", "k"), "<missing>");
+}
+
+// Runs as root in CI, where the mode bits do not stop a write: the writer must
+// look at them itself.
+TEST(IniFile, ReadOnlyFileStaysUntouched) {
+  TTempDir dir;
+  const std::string path = dir.File("ro.INI");
+  const std::string before = "[DeviceState]\r\nMenuMode=3\r\n";
+  PutFile(path, before);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  TIniFile ini(path);
+  try {
+    ini.WriteInteger("DeviceState", "MenuMode", 4);
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message, "Unable to write to " + path);
+  }
+  EXPECT_EQ(GetFile(path), before);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_EQ(ini.ReadInteger("DeviceState", "MenuMode", 0), 3);
+}
+
+TEST(IniFile, WritingThroughALinkKeepsTheLinkAndTheTargetsMode) {
+  TTempDir dir;
+  std::filesystem::create_directory(dir.File("real"));
+  const std::string target = dir.File("real/settings.INI");
+  const std::string link = dir.File("ORB720Demo.INI");
+  const std::string chain = dir.File("chain.INI");
+  PutFile(target, "[DeviceState]\nMenuMode=3\n");
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("real/settings.INI", link);  // relative, as users make them
+  std::filesystem::create_symlink("ORB720Demo.INI", chain);
+
+  TIniFile ini(chain);
+  EXPECT_EQ(ini.ReadInteger("DeviceState", "MenuMode", 0), 3);
+  ini.WriteInteger("DeviceState", "MenuMode", 5);
+  ini.WriteString("Language", "Name", "RUS");
+  EXPECT_TRUE(std::filesystem::is_symlink(chain));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::read_symlink(link), "real/settings.INI");
+  EXPECT_EQ(GetFile(target), "[DeviceState]\nMenuMode=5\n\n[Language]\nName=RUS\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_FALSE(std::filesystem::exists(target + ".tmp"));
+
+  // A link whose target does not exist yet gets it created.
+  const std::string dangling = dir.File("new.INI");
+  std::filesystem::create_symlink("real/new.INI", dangling);
+  TIniFile fresh(dangling);
+  fresh.WriteInteger("S", "k", 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(GetFile(dir.File("real/new.INI")), "[S]\r\nk=1\r\n");
+
+  // A loop of links has no file to write.
+  const std::string a = dir.File("a.INI"), b = dir.File("b.INI");
+  std::filesystem::create_symlink("b.INI", a);
+  std::filesystem::create_symlink("a.INI", b);
+  TIniFile loop(a);
+  EXPECT_THROW(loop.WriteInteger("S", "k", 1), Exception);
+  EXPECT_TRUE(std::filesystem::is_symlink(a));
+}
+
 TEST(IniFile, BadFilesGiveDefaultsWithoutHanging) {
   TTempDir dir;
   const std::string path = dir.File("bad.INI");

@@ -243,3 +243,57 @@ TEST_F(PersistTest, BadFilesGiveDefaultsOrFirstValues) {
     EXPECT_EQ(InitDeviceInfo.SelectedPoint, 478) << c.text;
   }
 }
+
+// Where the file goes. These run as root in CI, where every folder passes
+// access(): the folder's mode bits decide.
+TEST(SettingsLocation, PortableBesideTheExecutableInstalledInTheConfigFolder) {
+  TTempDir dir;
+  namespace fs = std::filesystem;
+  const fs::path portable = dir.Path() / "portable", installed = dir.Path() / "bin", config = dir.Path() / "cfg/sub";
+  fs::create_directories(portable);
+  fs::create_directories(installed);
+  int asked = 0;
+  const auto configFolder = [&] {
+    ++asked;
+    return config.string();
+  };
+
+  EXPECT_EQ(SettingsFilePath((portable / "ORB720Demo").string(), configFolder), (portable / "ORB720Demo.INI").string());
+  EXPECT_EQ(asked, 0);
+  EXPECT_FALSE(fs::exists(config));
+
+  fs::permissions(installed, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), configFolder), (config / "ORB720Demo.INI").string());
+  EXPECT_TRUE(fs::is_directory(config)) << "the configuration folder is made";
+  // A renamed copy keeps its own name there too.
+  EXPECT_EQ(SettingsFilePath((installed / "demo2").string(), configFolder), (config / "demo2.INI").string());
+
+  // A settings file already beside it wins, even in a read-only folder.
+  fs::permissions(installed, fs::perms::owner_write, fs::perm_options::add);
+  PutFile((installed / "ORB720Demo.INI").string(), "[Language]\nName=RUS\n");
+  fs::permissions(installed, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), configFolder),
+            (installed / "ORB720Demo.INI").string());
+  fs::permissions(installed, fs::perms::owner_all);
+}
+
+TEST(SettingsLocation, AConfigFolderThatCannotBeMadeStillNamesThePathUsed) {
+  TTempDir dir;
+  namespace fs = std::filesystem;
+  const fs::path installed = dir.Path() / "bin";
+  fs::create_directories(installed);
+  PutFile(dir.File("file"), "");
+  fs::permissions(installed, fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string config = dir.File("file/cfg");  // under a file: cannot be made
+  const std::string path = SettingsFilePath((installed / "ORB720Demo").string(), [&] { return config; });
+  EXPECT_EQ(path, config + "/ORB720Demo.INI");
+  InitDeviceInfo = TInitDeviceInfo{};
+  try {
+    WriteDeviceState(path);
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message, "Unable to write to " + path);
+  }
+  fs::permissions(installed, fs::perms::owner_all);
+}
