@@ -93,6 +93,7 @@ std::uint16_t TScriptedHost::WaitForKey(std::int32_t timeoutMs) {
 }
 
 void TScriptedHost::SetKey(std::uint16_t code) {
+  if (slotSet_ && slot_ == KEY_OFF) return;  // a pending switch-off is never replaced
   slot_ = code;
   slotSet_ = true;
 }
