@@ -109,7 +109,8 @@ void DelRoute() {
     ShowMsg(LoadStr(1903), 1, LCD_RED);
     return;
   }
-  ShowMsg(LoadStr(1907), 1, LCD_BLUE);
+  // The current point moves before the message waits: a switch-off during
+  // the wait saves the position, which must name a point that still exists.
   std::int16_t c[2];
   GetPointCounts(c);
   // Numbers at or above 478 - k are off-route (the last one the free slot).
@@ -120,6 +121,7 @@ void DelRoute() {
     else
       NewOffRoutePoint(1);
   }
+  ShowMsg(LoadStr(1907), 1, LCD_BLUE);
 }
 
 void DelOffRoute() {
@@ -131,13 +133,14 @@ void DelOffRoute() {
     ShowMsg(LoadStr(1903), 1, LCD_RED);
     return;
   }
-  ShowMsg(LoadStr(1905), 1, LCD_BLUE);
+  // As for the route: the point first, then the message that waits.
   std::int16_t c[2];
   GetPointCounts(c);
   if (s.npnt > c[1]) {
     s.npnt = MAX_POINTS;
     NewOffRoutePoint(1);
   }
+  ShowMsg(LoadStr(1905), 1, LCD_BLUE);
 }
 
 void EraseMem() {

@@ -6,6 +6,35 @@ CDeviceInfo DeviceInfo{};
 std::uint16_t FirstStart = 1;
 
 #include "flash.h"
+#include "point.h"
+
+namespace {
+// Makes npnt the current point. A number that names no stored point (saved
+// while a message waited after its record was deleted, or edited in the
+// settings file) must not leave an earlier working copy standing in for it:
+// the free off-route slot is the new point there; anything else becomes
+// route point 1, or off-route point 1 when there is no route.
+void SelectStartPoint() {
+  std::int16_t c[2];
+  GetPointCounts(c);
+  const int off = c[0], route = c[1];
+  std::int16_t& n = CProgramState.npnt;
+  if ((n >= 1 && n <= route) || (n <= MAX_POINTS && n > MAX_POINTS - off)) {
+    ReadPoint(n);
+  } else if (n == MAX_POINTS - off && route + off < MAX_POINTS) {
+    NewOffRoutePoint(static_cast<std::int16_t>(off + 1));
+  } else if (route > 0) {
+    n = 1;
+    ReadPoint(n);
+  } else {
+    n = MAX_POINTS;
+    if (off > 0)
+      ReadPoint(n);
+    else
+      NewOffRoutePoint(1);
+  }
+}
+}  // namespace
 
 void InitProgState() {
   DeviceInfo = CDeviceInfo{2014, 0x0201, 0.281f, 0.658f, 1.0f};
@@ -28,5 +57,5 @@ void InitProgState() {
   CProgramState.HighFrequency = InitDeviceInfo.HighFrequency;
   CProgramState.PhaseDisplay = static_cast<std::uint16_t>(InitDeviceInfo.PhaseDisplay);
   CProgramState.FreqDimension = static_cast<std::uint16_t>(InitDeviceInfo.FreqDimension);
-  ReadPoint(CProgramState.npnt);
+  SelectStartPoint();
 }

@@ -20,18 +20,27 @@ std::uint16_t TKeyChannel::WaitForKey(std::int32_t timeoutMs) {
   if (woke && slot_ == KEY_NONE && OnRefresh) OnRefresh();
   LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
   UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
-  {
-    std::lock_guard<std::mutex> ev(eventMutex_);
-    signalled_ = false;
-  }
   const std::uint16_t result = slot_;
   slot_ = KEY_NONE;
+  // A switch-on that came after the switch-off is served by the next wait.
+  const bool again = result == KEY_OFF && refreshAfterOff_;
+  refreshAfterOff_ = false;
+  {
+    std::lock_guard<std::mutex> ev(eventMutex_);
+    signalled_ = again;
+  }
   return result;
 }
 
 void TKeyChannel::SetKey(std::uint16_t code) {
   std::lock_guard<Lock> guard(lock_);
-  slot_ = code;
+  // A pending switch-off stays until a wait has taken it: a key or the
+  // firmware's auto step posted meanwhile would leave the firmware waiting
+  // for ever. Only a refresh (the switch-on after it) is kept for later.
+  if (slot_ != KEY_OFF)
+    slot_ = code;
+  else if (code == KEY_NONE)
+    refreshAfterOff_ = true;
   {
     std::lock_guard<std::mutex> ev(eventMutex_);
     signalled_ = true;

@@ -19,7 +19,8 @@ class TKeyChannel {
   // Raw wait (device thread). timeoutMs < 0 waits for ever. Returns the posted
   // code, KEY_NONE on a time-out. Refreshes LangId and UsUnits.
   std::uint16_t WaitForKey(std::int32_t timeoutMs);
-  // slot := code, signal (any thread).
+  // slot := code, signal (any thread). A pending KEY_OFF is never replaced;
+  // a KEY_NONE posted after it is returned by the wait after the stop.
   void SetKey(std::uint16_t code);
   // A pending KEY_OFF survives; anything else becomes KEY_NONE.
   void FlushKey();
@@ -34,5 +35,6 @@ class TKeyChannel {
   std::mutex eventMutex_;  // only pairs with the condition variable
   bool signalled_ = false;
   std::uint16_t slot_ = 0x0300;
+  bool refreshAfterOff_ = false;
   std::uint32_t languageValue_ = 1033;
 };

@@ -88,6 +88,7 @@ std::uint16_t THeadlessHost::WaitForKey(std::int32_t timeoutMs) {
 }
 
 void THeadlessHost::SetKey(std::uint16_t code) {
+  if (slotSet_ && slot_ == KEY_OFF) return;  // a pending switch-off is never replaced
   slot_ = code;
   slotSet_ = true;
 }

@@ -235,6 +235,49 @@ TEST_F(DeviceFixture, DestructorNeverHangs) {
   }
 }
 
+// The firmware is busy (a measurement pause) when the switch-off arrives and
+// then queues its auto step: the next wait must still raise the stop.
+TEST_F(DeviceFixture, SwitchOffDuringAPauseSurvivesTheAutoStep) {
+  // By the power-off timer: the device ends switched off and grey.
+  {
+    TDevice::Config cfg;
+    cfg.powerOffMs = 200;
+    std::atomic<bool> switchedOff{false};
+    std::atomic<int> afterStep{-1};
+    Make([&] {
+      LcdFill(0, 0, 127, 14, LCD_BLUE);
+      LcdShow();
+      while (!switchedOff) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      PutKey(KEY_STEP);
+      for (;;) afterStep = GetKeyTm(50);  // records what the stop should have pre-empted
+    }, cfg);
+    dev->OnSwitchedOff = [&] { switchedOff = true; };
+    SwitchOn();
+    ASSERT_TRUE(Pump([&] { return switchedOff.load(); }, 3000));
+    EXPECT_TRUE(Pump([&] { return (image.pixel(64, 80) & 0xFFFFFF) == 0x4E4E4Eu; }, 1000));
+    EXPECT_EQ(afterStep, -1) << "the auto step replaced the switch-off";
+    EXPECT_FALSE(dev->IsOn());
+    dev.reset();
+  }
+  // By closing: the destructor's switch-off meets the same pause.
+  std::atomic<int> firstWait{-1};
+  Make([&] {
+    LcdShow();
+    while (!QThread::currentThread()->isInterruptionRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the switch-off lands first
+    PutKey(KEY_STEP);
+    firstWait = -2;
+    firstWait = GetKeyTm(50);
+    for (int i = 0; i < 20; ++i) GetKeyTm(50);  // bounded: a broken stop fails, it does not hang
+  });
+  SwitchOn();
+  QElapsedTimer t;
+  t.start();
+  dev.reset();
+  EXPECT_EQ(firstWait, -2) << "the first wait returned instead of raising the stop";
+  EXPECT_LT(t.elapsed(), 500);
+}
+
 TEST_F(DeviceFixture, ErrorBoxAtCloseIsAnsweredWithoutAModalLoop) {
   std::atomic<bool> inFirmware{false};
   Make([&] {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
+#include "persist.h"
 #include "runscrn.h"
 #include "golden.h"
 #include "headless_host.h"
@@ -218,4 +221,79 @@ TEST_F(MainMenuTest, EveryScreenIsReachedAndLeadsBack) {
     EXPECT_EQ(CProgramState.MenuItem, c.itemBack) << c.name;
     EXPECT_EQ(SelectedRow(host.LastFrame()), c.itemBack % 5) << c.name;
   }
+}
+
+// Found in use: "Delete route", YES, and the device switched off while "Route
+// is deleted" waits for its key. The next switch-on must find a point that
+// exists, and measuring it must store, not report a memory error.
+TEST_F(MainMenuTest, SwitchOffWhileRouteDeletedWaitsLeavesAMeasurablePoint) {
+  {
+    THeadlessHost host;
+    // SETTINGS, down to "Delete route", YES; the script ends on the message.
+    host.Keys({S(3), S(4), S(1), S(1), S(1), S(1), S(4), S(1)});
+    EXPECT_EQ(SwitchOn(host), "");
+  }
+  ASSERT_TRUE(RouteStore.empty());
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+  CopyStateToInitDeviceInfo();  // as the power-off timer saves it
+  THeadlessHost host;
+  // Back to the main menu, MEASUREMENT, point row, band list, YES to the speed.
+  host.Keys({S(2), S(1), S(4), S(4), S(4), S(4), S(1)});
+  EXPECT_EQ(SwitchOn(host), "");
+  EXPECT_NE(CProgramState.StoreStatus, FLASH_ERROR);
+  ASSERT_FALSE(OffRouteStore.empty());
+  EXPECT_EQ(OffRouteStore.front().valid, POINT_VALID);
+}
+
+// A saved point number that names no record (a route deleted meanwhile, an
+// edited settings file) is mended at switch-on rather than read as a stale
+// working copy.
+TEST_F(MainMenuTest, ASavedPointWithoutARecordIsMendedAtSwitchOn) {
+  {
+    THeadlessHost first;
+    SwitchOn(first);
+  }
+  InitDeviceInfo.MenuMode = SCR_MAIN;
+  auto switchOnAt = [](std::int16_t saved) {
+    InitDeviceInfo.SelectedPoint = saved;
+    std::memset(&CurPoint, 0x55, sizeof CurPoint);  // what an earlier screen left
+    THeadlessHost host;
+    SwitchOn(host);
+  };
+  for (std::int16_t saved : {std::int16_t{0}, std::int16_t{-3}, std::int16_t{14}, std::int16_t{470},
+                             std::int16_t{600}}) {
+    switchOnAt(saved);
+    EXPECT_EQ(CProgramState.npnt, 1) << saved;
+    EXPECT_EQ(std::memcmp(&CurPoint, &RouteStore[0], sizeof CurPoint), 0) << saved;
+  }
+  // Existing points stay as saved.
+  switchOnAt(13);
+  EXPECT_EQ(CProgramState.npnt, 13);
+  EXPECT_EQ(CurPoint.num, 13);
+
+  // The free off-route slot after the stored points is the new point there.
+  AddOffRouteSlot();
+  CPoint stored{};
+  stored.val[0] = 4.5f;
+  ASSERT_EQ(WritePoint(MAX_POINTS, &stored), 0);
+  AddOffRouteSlot();
+  switchOnAt(MAX_POINTS - 1);
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS - 1);
+  EXPECT_EQ(CurPoint.valid, 0);
+  EXPECT_EQ(CurPoint.num, 2);
+  EXPECT_EQ(CurPoint.par[0].kind, 6);  // set up from the band
+  EXPECT_EQ(OffRouteStore.size(), 2u);
+
+  // Without a route: the first off-route point, read or made.
+  RouteStore.clear();
+  switchOnAt(1);
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+  EXPECT_EQ(CurPoint.val[0], 4.5f);
+  OffRouteStore.clear();
+  switchOnAt(1);
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+  EXPECT_EQ(CurPoint.num, 1);
+  THeadlessHost host;
+  EXPECT_EQ(std::string(CurPoint.machine), LoadStr(2110));
+  EXPECT_EQ(OffRouteStore.size(), 1u);  // its slot
 }

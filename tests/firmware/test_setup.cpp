@@ -419,12 +419,33 @@ TEST_F(SetupTest, SwitchOffUnwindsFromTheListTheQuestionAndTheMessages) {
     EXPECT_TRUE(r.stopped) << item;
     EXPECT_EQ(RouteStore.size(), 13u) << item;
   }
-  THeadlessHost host;  // after YES, on "Route is deleted"
+  {  // after YES, on "Route is deleted": the point has already moved off the route
+    THeadlessHost host;
+    Prepare();
+    CProgramState.MenuItem = 4;
+    host.Keys({S(4), S(1)});
+    EXPECT_TRUE(RunSetup().stopped);
+    EXPECT_TRUE(ShowsMessage(host.LastFrame(), 1907, LCD_BLUE));
+    EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+    EXPECT_EQ(CurPoint.num, 1);
+    EXPECT_EQ(OffRouteStore.size(), 1u);
+  }
+  // On "Off-route points are deleted" with off-route point 1 current.
+  THeadlessHost host;
   Prepare();
-  CProgramState.MenuItem = 4;
+  AddOffRouteSlot();
+  CPoint p{};
+  p.val[0] = 9.0f;
+  ASSERT_EQ(WritePoint(MAX_POINTS, &p), 0);
+  CProgramState.npnt = MAX_POINTS;
+  ReadPoint(MAX_POINTS);
+  CProgramState.MenuItem = 5;
   host.Keys({S(4), S(1)});
   EXPECT_TRUE(RunSetup().stopped);
-  EXPECT_TRUE(ShowsMessage(host.LastFrame(), 1907, LCD_BLUE));
+  EXPECT_TRUE(ShowsMessage(host.LastFrame(), 1905, LCD_BLUE));
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+  EXPECT_EQ(CurPoint.val[0], 0.0f);
+  EXPECT_EQ(OffRouteStore.size(), 1u);  // the new point's free slot
 }
 
 TEST_F(SetupTest, LanguageChangeRedrawsTheListWithValuesFilledIn) {

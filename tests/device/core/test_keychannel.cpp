@@ -36,6 +36,38 @@ TEST(KeyChannel, FlushKeepsOnlySwitchOff) {
   EXPECT_EQ(k.WaitForKey(10), KEY_OFF);
 }
 
+// A switch-off that meets a busy firmware stays until a wait has taken it:
+// the firmware's own auto step, a key or a refresh posted later must not
+// hide it, or the device thread never stops.
+TEST(KeyChannel, PendingSwitchOffSurvivesLaterPosts) {
+  for (std::uint16_t later : {KEY_STEP, std::uint16_t{0x1004}, std::uint16_t{0x3001}}) {
+    TKeyChannel k;
+    k.SetKey(KEY_OFF);
+    k.SetKey(later);
+    k.FlushKey();
+    k.SetKey(later);
+    EXPECT_EQ(k.WaitForKey(10), KEY_OFF) << later;
+    // Taken: nothing of what came after it is left.
+    EXPECT_EQ(k.WaitForKey(5), KEY_NONE) << later;
+  }
+  // A refresh after it is the switch-on that follows the switch-off: the wait
+  // after the stop returns it at once instead of losing it.
+  TKeyChannel k;
+  int refreshes = 0;
+  k.OnRefresh = [&] { ++refreshes; };
+  k.SetKey(KEY_OFF);
+  k.SetKey(KEY_NONE);
+  k.SetKey(KEY_STEP);
+  EXPECT_EQ(k.WaitForKey(10), KEY_OFF);
+  const auto t0 = steady_clock::now();
+  EXPECT_EQ(k.WaitForKey(5000), KEY_NONE);
+  EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - t0).count(), 1000);
+  EXPECT_EQ(refreshes, 1);
+  // After that the slot takes keys as before.
+  k.SetKey(0x1002);
+  EXPECT_EQ(k.WaitForKey(10), 0x1002);
+}
+
 TEST(KeyChannel, RefreshOnlyWhenWokenWithNone) {
   TKeyChannel k;
   int refreshes = 0;
