@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end: the captions the window system shows for the main window and
-# its two dialogs, in Russian and back in English, read with xprop; the mouse
-# wheel over the closed language list changes nothing; the language chosen
-# last is what the settings file keeps.
+# its two dialogs, in Russian and back in English, read with xprop, and their
+# icons; the mouse wheel over the closed language list changes nothing; the
+# language chosen last is what the settings file keeps.
 set -euo pipefail
 exe="$1"
 work=$(mktemp -d)
@@ -36,7 +36,10 @@ expect_caption() {  # window text what
 }
 # The window carries an icon for task bars and switchers.
 expect_icon() {  # window what
-  xprop -id "$1" _NET_WM_ICON | grep -q '_NET_WM_ICON(CARDINAL)' || fail "$2 has no _NET_WM_ICON"
+  local icon  # captured whole: grep -q would end xprop early, failing the pipe
+  icon=$(xprop -id "$1" _NET_WM_ICON)
+  grep -q '^_NET_WM_ICON(CARDINAL)' <<<"$icon" || fail "$2 has no _NET_WM_ICON"
+  grep -q 'Icon (48 x 48)' <<<"$icon" || fail "$2 icon lacks the 48 x 48 size"
 }
 # A visible top-level window other than the main one, once it has appeared.
 new_window() {
@@ -68,6 +71,7 @@ dialog() {  # button-x caption what
   [ -n "$d" ] || fail "$3 did not open"
   sleep 0.3
   expect_caption "$d" "$2" "$3"
+  expect_icon "$d" "$3"
   # No window manager here: the key goes to the window under the pointer.
   xdotool mousemove --window "$d" 10 10 key Escape
   gone "$d"
@@ -99,6 +103,7 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y of the client area
 
 expect_caption "$wid" "ORB-720 Demo" "main window (start)"
+expect_icon "$wid" "main window"
 
 choose 2  # ENG (SI) -> RUS
 expect_caption "$wid" "Имитатор прибора ORB-720" "main window (RUS)"
