@@ -1,5 +1,5 @@
-# What `cmake --install` puts under the prefix. The version comes from
-# project(); nothing here repeats it.
+# What `cmake --install` puts under the prefix, and the Debian package CPack
+# builds from it. The version comes from project(); nothing here repeats it.
 include(GNUInstallDirs)
 
 set(ORB_PACKAGE_NAME orb720demo)
@@ -24,3 +24,26 @@ install(FILES ${icons}/scalable/apps/${ORB_APP_ID}.svg DESTINATION ${CMAKE_INSTA
 
 # Debian looks for a package's documents under its own name.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${ORB_PACKAGE_NAME})
+
+# ---- Debian package: cpack -G DEB ----
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${ORB_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "example.com")
+set(CPACK_PACKAGE_CONTACT "ORB-720 Demo maintainers <orb720@example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "simulator of a handheld vibration data collector")
+set(CPACK_PACKAGE_DESCRIPTION
+    "ORB-720 Demo shows a one-channel vibration data collector with its colour\n"
+    "display and four push buttons, worked with the mouse: a demonstration route,\n"
+    "measurements judged against alarm levels, spectrum analysis, a tachometer,\n"
+    "in English or Russian.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.example.com/orb720")
+# Dependencies are read from the shared libraries the program links.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+include(CPack)
