@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "about.h"
@@ -58,7 +59,9 @@ QImage Keyed(const QImage& src, QRgb key) {
 
 std::string DefaultIniPath() {
   const QString exe = QCoreApplication::applicationFilePath();
-  return IniFileName(exe.toStdString());
+  return SettingsFilePath(exe.toStdString(), [] {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+  });
 }
 
 // Window thread only.
@@ -94,6 +97,16 @@ std::vector<TLanguageItem> g_languages;
 }  // namespace
 
 QString ApplicationTitle() { return TitleStore(); }
+
+QIcon ApplicationIcon() {
+  Q_INIT_RESOURCE(pictures);  // main() asks before the window exists
+  QIcon icon;
+  for (int n : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const QPixmap pm(QStringLiteral(":/pictures/appicon_%1.png").arg(n));
+    if (!pm.isNull()) icon.addPixmap(pm);
+  }
+  return icon;
+}
 
 template <class F>
 void TFormORB720DemoMain::Guarded(F&& f) {
@@ -185,6 +198,7 @@ TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
   setFont(f);
   setMouseTracking(true);
   setAttribute(Qt::WA_DeleteOnClose, false);
+  setWindowIcon(ApplicationIcon());
 
   // 1. widgets
   BuildToolBar();

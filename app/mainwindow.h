@@ -2,6 +2,7 @@
 // The main window: the instrument picture with its LCD and four buttons, and
 // the tool bar with the language list, Overview, About and Exit.
 #include <QComboBox>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QToolButton>
@@ -14,6 +15,10 @@ class TDevice;
 
 // Title of the message boxes: string 300 in the window's language.
 QString ApplicationTitle();
+
+// The application icon at each size it is drawn in; the dialogs take it
+// from the main window.
+QIcon ApplicationIcon();
 
 // A pick-only list: it changes only by opening it and picking an entry.
 class TPickList : public QComboBox {

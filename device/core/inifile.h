@@ -15,7 +15,10 @@
 using TIniWriteFn = std::function<bool(const std::string& path, const std::string& text)>;
 
 // The default writer: a temporary file in the same directory renamed over the
-// target, so a crash never leaves half a file behind.
+// target, so a crash never leaves half a file behind; it keeps the target's
+// mode. Through a symbolic link it writes the link's target. A file without
+// any write bit is refused (also for root); in a folder it may not write, an
+// existing writable file is rewritten in place.
 bool WriteFileReplacing(const std::string& path, const std::string& text);
 
 // One profile text, looked up and edited in memory.

@@ -70,6 +70,8 @@ std::string SettingsFilePath(const std::string& executablePath, const std::funct
   const fs::path folder = beside.has_parent_path() ? beside.parent_path() : fs::path(".");
   if (fs::exists(fs::symlink_status(beside, ec)) || FolderWritable(folder.string())) return beside.string();
   const fs::path config(configFolder());
+  // No configuration folder known (no home): the write error will name this path.
+  if (config.empty()) return beside.string();
   // A folder that cannot be made shows up as the write error naming this path.
   fs::create_directories(config, ec);
   return (config / beside.filename()).string();

@@ -1,6 +1,7 @@
 #pragma once
 // The instrument's settings and the chosen language, kept from one run to the
-// next in an INI file beside the executable. Window thread only.
+// next in an INI file beside the executable, or in the user's configuration
+// folder for an installed copy. Window thread only.
 #include <functional>
 #include <string>
 

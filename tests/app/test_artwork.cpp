@@ -2,6 +2,7 @@
 // transparency of the instrument and the pressed caps, and the icons.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QRect>
 #include <QRectF>
@@ -243,6 +244,24 @@ TEST(Artwork, IconsAreTransparentAroundAVisibleSymbol) {
       for (int x = 0; x < 32; ++x) opaque += qAlpha(i.pixel(x, y)) == 255;
     EXPECT_GT(opaque, 32 * 32 / 4);
   }
+}
+
+// The theme icons the install puts in place: every size drawn, at its size,
+// with a transparent surround, and the scalable one beside them.
+TEST(Artwork, ApplicationIconAtEveryThemeSize) {
+  const QString theme = QStringLiteral(ORB_SOURCE_DIR "/resources/icons/hicolor/");
+  for (int n : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    SCOPED_TRACE(n);
+    const QImage i(theme + QStringLiteral("%1x%1/apps/com.example.orb720demo.png").arg(n));
+    ASSERT_EQ(i.size(), QSize(n, n));
+    EXPECT_TRUE(i.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(i.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(i.pixel(n - 1, n - 1)), 0);
+    EXPECT_EQ(qAlpha(i.pixel(n / 2, n / 2)), 255);
+  }
+  QFile svg(theme + QStringLiteral("scalable/apps/com.example.orb720demo.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(svg.readAll().contains("viewBox=\"0 0 256 256\""));
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "about.h"
 #include "device.h"
+#include "overview.h"
 #include "mainwindow.h"
 #include "state.h"
 #include "tracelog.h"
@@ -214,4 +216,14 @@ TEST_F(WindowFixture, WheelOverTheClosedListChangesNothing) {
   EXPECT_EQ(InitDeviceInfo.LanguageName, name);
   EXPECT_EQ(form->Device()->LanguageValue(), 1033u);  // ENG (US) would carry the units flag
   EXPECT_EQ(form->windowTitle(), "ORB-720 Demo");
+}
+
+TEST_F(WindowFixture, WindowAndDialogsCarryTheApplicationIcon) {
+  const QIcon icon = form->windowIcon();
+  const QList<QSize> sizes = icon.availableSizes();
+  for (int n : {16, 22, 24, 32, 48, 64, 128, 256}) EXPECT_TRUE(sizes.contains(QSize(n, n))) << n;
+  const TFormAbout about(form.get());
+  const TFormOverview overview(form.get());
+  EXPECT_EQ(about.windowIcon().cacheKey(), icon.cacheKey());
+  EXPECT_EQ(overview.windowIcon().cacheKey(), icon.cacheKey());
 }

@@ -1,7 +1,10 @@
 // Generates the main window's artwork into resources/pictures and a preview
 // of the window; refuses to write anything if a check fails.
-//   orb_artgen [output dir] [preview file]
+//   orb_artgen [output dir] [preview file] [icon theme dir]
 #include <QDir>
+#include <QFile>
+#include <utility>
+#include <vector>
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -11,6 +14,15 @@ namespace art {
 bool PressedIsDarker(const QImage& device, const QImage& pressed, const Button& b);
 QImage PaintLogo();
 bool CheckLogo(const QImage& logo, QStringList& faults);
+QImage PaintAppIcon(int pixels);
+QString AppIconSvg();
+bool CheckAppIcon(const QImage& icon, int pixels, QStringList& faults);
+bool CheckAppIconSvg(const QString& svg, QStringList& faults);
+}
+
+namespace {
+// The bitmap sizes of the hicolor theme that launchers and task bars ask for.
+constexpr int kAppIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 }
 
 int main(int argc, char** argv) {
@@ -19,6 +31,7 @@ int main(int argc, char** argv) {
   const QStringList args = QCoreApplication::arguments();
   const QString outDir = args.size() > 1 ? args[1] : QStringLiteral(ARTGEN_DEFAULT_OUT);
   const QString preview = args.size() > 2 ? args[2] : QStringLiteral("/tmp/art_preview.png");
+  const QString iconDir = args.size() > 3 ? args[3] : QStringLiteral(ARTGEN_ICON_OUT);
 
   using namespace art;
   const QImage device = PaintDevice();
@@ -38,6 +51,13 @@ int main(int argc, char** argv) {
   CheckIcon(about, QStringLiteral("icon_about.png"), faults);
   CheckIcon(exitIcon, QStringLiteral("icon_exit.png"), faults);
   CheckLogo(logo, faults);
+  std::vector<std::pair<int, QImage>> appIcons;
+  for (int n : kAppIconSizes) {
+    appIcons.emplace_back(n, PaintAppIcon(n));
+    CheckAppIcon(appIcons.back().second, n, faults);
+  }
+  const QString appSvg = AppIconSvg();
+  CheckAppIconSvg(appSvg, faults);
   if (!faults.isEmpty()) {
     for (const QString& f : faults) std::fprintf(stderr, "artgen: %s\n", qPrintable(f));
     return 1;
@@ -62,12 +82,23 @@ int main(int argc, char** argv) {
   save(exitIcon, QStringLiteral("icon_exit.png"), true);
   save(logo, QStringLiteral("logo.png"), true);
 
+  // The application icon, laid out as the hicolor theme installs it.
+  const QString appIcon = QStringLiteral(ARTGEN_APP_ID);
+  for (const auto& [n, img] : appIcons) {
+    const QString sub = QStringLiteral("%1/%2x%2/apps").arg(iconDir).arg(n);
+    QDir().mkpath(sub);
+    if (!img.save(sub + QLatin1Char('/') + appIcon + QStringLiteral(".png"), "PNG")) ok = false;
+  }
+  QDir().mkpath(iconDir + QStringLiteral("/scalable/apps"));
+  QFile svg(iconDir + QStringLiteral("/scalable/apps/") + appIcon + QStringLiteral(".svg"));
+  if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate) || svg.write(appSvg.toUtf8()) < 0) ok = false;
+
   const QImage win = ComposePreview(device, pressed, 4);
   if (!win.save(preview, "PNG")) ok = false;
   QString all = preview;
   all.replace(QStringLiteral(".png"), QStringLiteral("_all.png"));
   if (!ComposePreview(device, pressed, -1).save(all, "PNG")) ok = false;
-  std::printf("artgen: wrote %s, previews %s and %s\n", qPrintable(outDir), qPrintable(preview),
-              qPrintable(all));
+  std::printf("artgen: wrote %s and %s, previews %s and %s\n", qPrintable(outDir), qPrintable(iconDir),
+              qPrintable(preview), qPrintable(all));
   return ok ? 0 : 1;
 }

@@ -288,6 +288,9 @@ TEST(SettingsLocation, AConfigFolderThatCannotBeMadeStillNamesThePathUsed) {
   const std::string config = dir.File("file/cfg");  // under a file: cannot be made
   const std::string path = SettingsFilePath((installed / "ORB720Demo").string(), [&] { return config; });
   EXPECT_EQ(path, config + "/ORB720Demo.INI");
+  // Without a known configuration folder the path stays beside the program.
+  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), [] { return std::string(); }),
+            (installed / "ORB720Demo.INI").string());
   InitDeviceInfo = TInitDeviceInfo{};
   try {
     WriteDeviceState(path);
