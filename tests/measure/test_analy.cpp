@@ -642,6 +642,20 @@ TEST_F(AnalyTest, LanguageChangeRedrawsTheMenuLines) {
   Run();
   EXPECT_EQ(std::string(AnalyMenuText[3], 11), "\xD0\xC0\xC7\xCC\xC5\xD0\xCD\xCE\xD1\xD2\xDC");
   EXPECT_EQ(Analy.cur, 1);
+  // The whole page, title included, as if entered in the new language.
+  TFrame russian;
+  {
+    TScriptedHost ru(1049);
+    InitMenuTexts();
+    Point(12);
+    ru.Key(S(1));
+    Run();
+    russian = ru.LastFrame();
+  }
+  int diff = 0;
+  for (int y = 0; y < LCD_HEIGHT; ++y)
+    for (int x = 0; x < LCD_WIDTH; ++x) diff += host.LastFrame().At(x, y) != russian.At(x, y);
+  EXPECT_EQ(diff, 0);
 }
 
 TEST_F(AnalyTest, StopExceptionPassesThrough) {
