@@ -78,8 +78,6 @@ bool MeasureSlot(int i, const CWaveStat& stat) {
 
 void MeasPoint() {
   CPoint& p = CurPoint;
-  // A memory error of an earlier operation must not be taken for this one's.
-  CProgramState.StoreStatus = 0;
   if (p.valid == POINT_VALID && !AskYesNo(LoadStr(2400), LCD_BLUE)) return;
   std::int16_t c[2];
   GetPointCounts(c);
@@ -152,6 +150,9 @@ void MeasPoint() {
     }
   }
   LcdRefresh();
+  // Only this measurement's own store clears an earlier memory error: one
+  // that was declined leaves it for "Erase memory" to take on.
+  if (result != FLASH_ERROR) CProgramState.StoreStatus = result;
 
   if (result == FLASH_ERROR) {
     ShowMsg(LoadStr(1903), 1, LCD_RED);

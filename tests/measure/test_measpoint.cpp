@@ -9,6 +9,7 @@
 #include "measpoint.h"
 #include "point.h"
 #include "scripted_host.h"
+#include "setup.h"
 #include "state.h"
 #include "texts.h"
 
@@ -272,6 +273,28 @@ TEST_F(MeasPointTest, MemoryErrorIsReportedAndRemembered) {
   Select(7);
   ASSERT_TRUE(Measure(host));
   EXPECT_EQ(CProgramState.StoreStatus, 0);
+}
+
+// An earlier memory error stays through a measurement the user declines, so
+// that "Erase memory" still takes it on instead of refusing.
+TEST_F(MeasPointTest, DecliningAfterAMemoryErrorKeepsItForErase) {
+  Select(1);
+  host.Keys({YES});
+  ASSERT_TRUE(Measure(host));
+  CProgramState.StoreStatus = FLASH_ERROR;
+  Select(1);
+  host.Keys({NO});  // keep the existing data
+  ASSERT_TRUE(Measure(host));
+  EXPECT_EQ(CProgramState.StoreStatus, FLASH_ERROR);
+  Select(2);
+  host.Keys({NO});  // do not collect the wave
+  ASSERT_TRUE(Measure(host));
+  EXPECT_EQ(CProgramState.StoreStatus, FLASH_ERROR);
+  host.Keys({S(4)});  // would close a refusal
+  EraseMem();
+  EXPECT_EQ(CProgramState.StoreStatus, 0);
+  EXPECT_TRUE(RouteStore.empty());
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
 }
 
 TEST_F(MeasPointTest, MemoryErrorOnThePointScreenReturnsToTheMainMenu) {
