@@ -367,6 +367,27 @@ TEST_F(AnalyTest, ZoomingOutAtTheEndKeepsTheCursorOnThePlot) {
   EXPECT_EQ(Analy.cur, (3200 - 2) / 24);
 }
 
+// Near the end but short of the last column, zooming out shows the view that
+// ends one column before the last (n - 128): the cursor is on it, so the
+// mend for the last column does not apply.
+TEST_F(AnalyTest, ZoomingOutNearTheEndKeepsTheViewBeforeTheLastColumn) {
+  for (int back : {20, 4}) {
+    TScriptedHost host;
+    Prepare();
+    Point(12);
+    host.Keys({S(4), S(1), S(4), S(4), S(4)});  // 12 lines per column
+    for (int i = 0; i < 300; ++i) host.Keys({S(1)});
+    for (int i = 0; i < back; ++i) host.Keys({S(3)});
+    host.Keys({S(4), S(3)});  // 12 -> 24
+    Run();
+    ASSERT_EQ(Analy.xscale, 24);
+    const int n = (3200 - 2) / 24;
+    ASSERT_LT(Analy.cur, n) << back;
+    EXPECT_EQ(Analy.col0, n - 128) << back;
+    EXPECT_LE(Analy.cur - Analy.col0, 127) << back;
+  }
+}
+
 // ---- y zoom ----
 
 TEST_F(AnalyTest, YZoomDoublesUntilFullScaleAndHalvesToOne) {
