@@ -179,6 +179,8 @@ void WatchMeas(std::int16_t band) {
   const int mode = band == 6 ? 1 : (band < 2 ? 0 : 2);
   const std::uint16_t acq = WaveAcq(mode, kRange[band], 1000, 0, WAVE_SAMPLES);
   if (acq & ADC_OVERLOAD) ShowMsg(LoadStr(2403), 1, LCD_RED);
-  // The live values the analysis screen shows.
-  InitMeasVal(MeasVal, band, 0, 101);
+  // The live values the analysis screen shows; the low bands take the
+  // velocity input, as the acquisition above does.
+  const bool low = band < 2;
+  InitMeasVal(MeasVal, band, low ? 1 : 0, low ? QTY_VEL : QTY_ACC);
 }
