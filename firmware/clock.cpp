@@ -153,6 +153,10 @@ std::uint16_t ClockScrn() {
       case 2:
         s.MenuItem = 4;
         return CLOCK_DONE;
+      case KEY_NONE:
+        // The page sits under the settings title; a new language renames it.
+        DrawTitle(FwText(TX_SETTINGS));
+        break;
       default:
         break;
     }

@@ -259,10 +259,15 @@ void ShowMeasuring() {
 }
 
 std::uint16_t PointScrn() {
-  const std::string notCollected = LoadStr(2407);
-  const std::string collected = LoadStr(2408);
-  const std::string phaseLabel = LoadStr(2600);
-  DrawTitle(FwText(CProgramState.CollectMode == 0 ? TX_MEASUREMENT : TX_ANALYSIS));
+  std::string notCollected, collected, phaseLabel;
+  // Also on every refresh: a language change redraws the whole page.
+  auto titleAndTexts = [&] {
+    notCollected = LoadStr(2407);
+    collected = LoadStr(2408);
+    phaseLabel = LoadStr(2600);
+    DrawTitle(FwText(CProgramState.CollectMode == 0 ? TX_MEASUREMENT : TX_ANALYSIS));
+  };
+  titleAndTexts();
   for (;;) {
     const TCounts c = Counts();
     SetCurrentRange(c);
@@ -304,6 +309,8 @@ std::uint16_t PointScrn() {
     } else if (key == KEY_STEP) {
       Pause(2000);
       StepPoint(0, 1);
+    } else if (key == KEY_NONE) {
+      titleAndTexts();
     }
   }
 }

@@ -177,6 +177,8 @@ std::uint16_t SetupScrn() {
       s.MenuItem = 4;
       return SCR_MAIN;
     }
+    // A refresh may bring a new language: the title band too.
+    if (r == KEY_NONE) DrawTitle(FwText(TX_SETTINGS));
     if (r != 4) continue;
     switch (s.MenuItem) {
       case 0:

@@ -3,7 +3,7 @@
 TProgramState CProgramState{};
 TInitDeviceInfo InitDeviceInfo{};
 CDeviceInfo DeviceInfo{};
-std::uint16_t FirstStart = 1;
+std::atomic<std::uint16_t> FirstStart{1};
 
 #include "flash.h"
 #include "point.h"
@@ -39,8 +39,8 @@ void SelectStartPoint() {
 void InitProgState() {
   DeviceInfo = CDeviceInfo{2014, 0x0201, 0.281f, 0.658f, 1.0f};
   CProgramState = TProgramState{};
-  if (FirstStart) {
-    FirstStart = 0;
+  const bool first = FirstStart != 0;
+  if (first) {
     BuildDemoRoute(DeviceInfo.Gain);
     CProgramState.npnt = 1;
   } else {
@@ -58,4 +58,7 @@ void InitProgState() {
   CProgramState.PhaseDisplay = static_cast<std::uint16_t>(InitDeviceInfo.PhaseDisplay);
   CProgramState.FreqDimension = static_cast<std::uint16_t>(InitDeviceInfo.FreqDimension);
   SelectStartPoint();
+  // Cleared only now: the window thread saves the state once this flag is
+  // clear, and must not find the record half prepared.
+  if (first) FirstStart = 0;
 }

@@ -56,8 +56,9 @@ struct CDeviceInfo {
 };
 extern CDeviceInfo DeviceInfo;
 
-// 1 until the first firmware start of the program run.
-extern std::uint16_t FirstStart;
+// 1 until the first firmware start of the program run has prepared the state.
+// Cleared by the device thread, read by the window thread before it saves.
+extern std::atomic<std::uint16_t> FirstStart;
 
 enum : std::uint16_t {
   SCR_MAIN = 0,

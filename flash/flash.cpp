@@ -202,4 +202,10 @@ void BuildDemoRoute(float gain) {
     PutParam(p.par[1], d.par[1]);
     RouteStore.push_back(p);
   }
+  // The counts are set as after any change of the route: a trailing free
+  // off-route slot goes with it.
+  std::int16_t c[2];
+  GetPointCounts(c);
+  c[1] = static_cast<std::int16_t>(std::size(kDemoRoute));
+  SetPointCounts(c);
 }

@@ -69,45 +69,51 @@ void LcdLine(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
     LcdPixel(x0, y0, colour, xorMode);
     return;
   }
+  // Differences and positions wrap as 16-bit values. The length of a
+  // difference of -32768 and twice a length above 16383 do not fit 16 bits
+  // (the error term would stop moving and the loop never end), so lengths
+  // and the error term are 32-bit; shorter segments draw exactly as before.
   const std::int16_t dx = S16(x1 - x0), dy = S16(y1 - y0);
   const std::int16_t sx = Sign(dx), sy = Sign(dy);
-  const std::int16_t ax = S16(dx < 0 ? -dx : dx), ay = S16(dy < 0 ? -dy : dy);
+  const std::int32_t ax = dx < 0 ? -std::int32_t{dx} : dx, ay = dy < 0 ? -std::int32_t{dy} : dy;
   const bool yMajor = ax < ay;
-  const std::int16_t lng = yMajor ? ay : ax, shrt = yMajor ? ax : ay;
-  std::int16_t e = S16(2 * shrt - lng);
+  const std::int32_t lng = yMajor ? ay : ax, shrt = yMajor ? ax : ay;
+  std::int32_t e = 2 * shrt - lng;
   std::int16_t x = x0, y = y0;
-  for (int i = 0; i < lng + 1; ++i) {
+  for (std::int32_t i = 0; i < lng + 1; ++i) {
     LcdPixel(x, y, colour, xorMode);
     while (e >= 0) {
       if (yMajor)
         x = S16(x + sx);
       else
         y = S16(y + sy);
-      e = S16(e - 2 * lng);
+      e -= 2 * lng;
     }
     if (yMajor)
       y = S16(y + sy);
     else
       x = S16(x + sx);
-    e = S16(e + 2 * shrt);
+    e += 2 * shrt;
   }
 }
 
 namespace {
-// Liang-Barsky boundary test on exact fractions nE/dE and nL/dL.
-bool ClipT(std::int16_t p, std::int16_t q, std::int16_t& nE, std::int16_t& dE, std::int16_t& nL,
-           std::int16_t& dL) {
-  const std::int32_t P = p, Q = q;
+// Liang-Barsky boundary test on exact fractions nE/dE and nL/dL. The
+// differences are 16-bit; their negations are not (-(-32768) would keep its
+// sign and turn a denominator negative), so p and the fractions are 32-bit.
+bool ClipT(std::int32_t p, std::int16_t q, std::int32_t& nE, std::int32_t& dE, std::int32_t& nL,
+           std::int32_t& dL) {
+  const std::int32_t Q = q;
   if (p < 0) {
-    if (Q * dL < nL * P) return false;
-    if (Q * dE < P * nE) {
-      nE = S16(-q);
-      dE = S16(-p);
+    if (Q * dL < nL * p) return false;
+    if (Q * dE < p * nE) {
+      nE = -Q;
+      dE = -p;
     }
   } else if (p > 0) {
-    if (Q * dE < nE * P) return false;
-    if (Q * dL < nL * P) {
-      nL = q;
+    if (Q * dE < nE * p) return false;
+    if (Q * dL < nL * p) {
+      nL = Q;
       dL = p;
     }
   } else if (q < 0) {
@@ -119,19 +125,19 @@ bool ClipT(std::int16_t p, std::int16_t q, std::int16_t& nE, std::int16_t& dE, s
 
 void LcdClipLine(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1, std::uint16_t colour,
                  std::uint8_t xorMode, const TLcdRect& r) {
-  std::int16_t nE = 0, dE = 1, nL = 1, dL = 1;
+  std::int32_t nE = 0, dE = 1, nL = 1, dL = 1;
   const std::int16_t dx = S16(x1 - x0), dy = S16(y1 - y0);
-  if (!ClipT(S16(-dx), S16(x0 - r.xmin), nE, dE, nL, dL)) return;
+  if (!ClipT(-std::int32_t{dx}, S16(x0 - r.xmin), nE, dE, nL, dL)) return;
   if (!ClipT(dx, S16(r.xmax - x0), nE, dE, nL, dL)) return;
-  if (!ClipT(S16(-dy), S16(y0 - r.ymin), nE, dE, nL, dL)) return;
+  if (!ClipT(-std::int32_t{dy}, S16(y0 - r.ymin), nE, dE, nL, dL)) return;
   if (!ClipT(dy, S16(r.ymax - y0), nE, dE, nL, dL)) return;
   if (nL < dL) {
-    x1 = S16(x0 + std::int32_t{nL} * dx / dL);
-    y1 = S16(y0 + std::int32_t{nL} * dy / dL);
+    x1 = S16(x0 + nL * dx / dL);
+    y1 = S16(y0 + nL * dy / dL);
   }
   if (nE > 0) {
-    x0 = S16(x0 + std::int32_t{dx} * nE / dE);
-    y0 = S16(y0 + std::int32_t{dy} * nE / dE);
+    x0 = S16(x0 + dx * nE / dE);
+    y0 = S16(y0 + dy * nE / dE);
   }
   LcdLine(x0, y0, x1, y1, colour, xorMode);
 }

@@ -242,7 +242,10 @@ void KeepCursor(std::int16_t old) {
     else if (127 - px < n - cur)
       col0 = cur - px;
     else
-      col0 = std::max(n - 127, 0);  // the last column at x 127, not beyond it
+      col0 = std::max(n - 128, 0);
+    // That view ends one column before the last: a cursor on the last column
+    // would fall off it, so it goes to x 127 instead.
+    if (cur - col0 > 127) col0 = cur - 127;
     Analy.cur = S16(cur);
     Analy.col0 = S16(col0);
   } else {

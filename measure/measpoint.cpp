@@ -78,8 +78,6 @@ bool MeasureSlot(int i, const CWaveStat& stat) {
 
 void MeasPoint() {
   CPoint& p = CurPoint;
-  // A memory error of an earlier operation must not be taken for this one's.
-  CProgramState.StoreStatus = 0;
   if (p.valid == POINT_VALID && !AskYesNo(LoadStr(2400), LCD_BLUE)) return;
   std::int16_t c[2];
   GetPointCounts(c);
@@ -152,6 +150,9 @@ void MeasPoint() {
     }
   }
   LcdRefresh();
+  // Only this measurement's own store clears an earlier memory error: one
+  // that was declined leaves it for "Erase memory" to take on.
+  if (result != FLASH_ERROR) CProgramState.StoreStatus = result;
 
   if (result == FLASH_ERROR) {
     ShowMsg(LoadStr(1903), 1, LCD_RED);
@@ -178,6 +179,8 @@ void WatchMeas(std::int16_t band) {
   const int mode = band == 6 ? 1 : (band < 2 ? 0 : 2);
   const std::uint16_t acq = WaveAcq(mode, kRange[band], 1000, 0, WAVE_SAMPLES);
   if (acq & ADC_OVERLOAD) ShowMsg(LoadStr(2403), 1, LCD_RED);
-  // The live values the analysis screen shows.
-  InitMeasVal(MeasVal, band, 0, 101);
+  // The live values the analysis screen shows; the low bands take the
+  // velocity input, as the acquisition above does.
+  const bool low = band < 2;
+  InitMeasVal(MeasVal, band, low ? 1 : 0, low ? QTY_VEL : QTY_ACC);
 }

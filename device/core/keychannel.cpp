@@ -17,9 +17,17 @@ std::uint16_t TKeyChannel::WaitForKey(std::int32_t timeoutMs) {
     }
   }
   std::lock_guard<Lock> guard(lock_);
-  if (woke && slot_ == KEY_NONE && OnRefresh) OnRefresh();
+  // A language change reaches the firmware as a refresh even when a key was
+  // posted over it: the texts are rebuilt at the same wait that hands out the
+  // new LangId and UsUnits, and the screen redraws its whole page before the
+  // key, kept in the slot for the next wait, acts on it.
+  const bool newLanguage = languageValue_ != published_;
+  const bool keyWaits = newLanguage && slot_ != KEY_OFF && slot_ != KEY_NONE;
+  if (((woke && slot_ == KEY_NONE) || newLanguage) && OnRefresh) OnRefresh();
+  published_ = languageValue_;
   LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
   UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+  if (keyWaits) return KEY_NONE;  // the event stays signalled for the key
   const std::uint16_t result = slot_;
   slot_ = KEY_NONE;
   // A switch-on that came after the switch-off is served by the next wait.

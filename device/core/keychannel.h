@@ -11,13 +11,16 @@ class TKeyChannel {
   using Lock = std::recursive_mutex;
 
   // Called inside the lock when a wait wakes on KEY_NONE (switch-on, dimming,
-  // language change): re-applies the language and reloads the fonts.
+  // language change) or is the first since the language value changed:
+  // re-applies the language, rebuilds the texts and reloads the fonts.
   std::function<void()> OnRefresh;
 
   Lock& Mutex() { return lock_; }
 
   // Raw wait (device thread). timeoutMs < 0 waits for ever. Returns the posted
-  // code, KEY_NONE on a time-out. Refreshes LangId and UsUnits.
+  // code, KEY_NONE on a time-out. Refreshes LangId and UsUnits. The first wait
+  // after a language change runs OnRefresh and returns KEY_NONE; a key posted
+  // over the change's refresh is returned by the wait after it.
   std::uint16_t WaitForKey(std::int32_t timeoutMs);
   // slot := code, signal (any thread). A pending KEY_OFF is never replaced;
   // a KEY_NONE posted after it is returned by the wait after the stop.
@@ -37,4 +40,5 @@ class TKeyChannel {
   std::uint16_t slot_ = 0x0300;
   bool refreshAfterOff_ = false;
   std::uint32_t languageValue_ = 1033;
+  std::uint32_t published_ = 1033;  // the value LangId and UsUnits were last given
 };

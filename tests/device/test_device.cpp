@@ -6,12 +6,16 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "device.h"
 #include "host.h"
 #include "lcd.h"
 #include "state.h"
+#include "strtab.h"
+#include "texts.h"
 #include "tracelog.h"
 
 namespace {
@@ -183,6 +187,65 @@ TEST_F(DeviceFixture, LanguageChangeRedrawsWithoutRestartingTimers) {
   ASSERT_TRUE(Pump([&] { return lastKey == KEY_NONE; }));
   EXPECT_EQ(LangId, 1049);
   EXPECT_LT(dev->PowerOffTimer().remainingTime(), remaining);
+}
+
+// A language change meets a busy firmware, and a key (the user's, or the
+// firmware's own auto step) is posted over its refresh before the next wait.
+// The texts must change at the same wait as LangId and UsUnits, and the
+// overwriting key must still arrive.
+TEST_F(DeviceFixture, LanguageChangeOverwrittenByAKeyStillChangesTextsWithLangId) {
+  struct Seen {
+    std::uint16_t key, lang, us;
+    std::string title;
+  };
+  std::mutex m;
+  std::vector<Seen> seen;
+  std::atomic<int> go{0};
+  Make([&] {
+    for (;;) {
+      LcdShow();
+      const std::uint16_t k = GetKey();
+      {
+        std::lock_guard<std::mutex> g(m);
+        seen.push_back({k, LangId, UsUnits, FwText(TX_MEASUREMENT)});
+      }
+      if (k == 0x1001 || k == 0x1002) {
+        const int want = k == 0x1001 ? 1 : 2;
+        while (go < want) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (k == 0x1002) PutKey(KEY_STEP);  // as a measurement queues the auto step
+      }
+    }
+  });
+  dev->SetLanguage(1033);
+  SwitchOn();
+  auto count = [&] {
+    std::lock_guard<std::mutex> g(m);
+    return seen.size();
+  };
+  auto last = [&] {
+    std::lock_guard<std::mutex> g(m);
+    return seen.back();
+  };
+  // A user key over the refresh.
+  dev->PostKey(0x1001);
+  ASSERT_TRUE(Pump([&] { return count() == 1; }));
+  dev->SetLanguage(1049);
+  dev->PostKey(0x1003);
+  go = 1;
+  ASSERT_TRUE(Pump([&] { return count() > 1 && last().key == 0x1003; }));
+  // The auto step over the refresh, to English with US units.
+  dev->PostKey(0x1002);
+  ASSERT_TRUE(Pump([&] { return last().key == 0x1002; }));
+  dev->SetLanguage(1033 + 65536);
+  go = 2;
+  ASSERT_TRUE(Pump([&] { return last().key == KEY_STEP; }));
+  std::lock_guard<std::mutex> g(m);
+  for (const Seen& s : seen) {
+    EXPECT_EQ(s.title, LoadStringTable(s.lang, 2409)) << "key " << s.key << " lang " << s.lang;
+  }
+  const Seen& step = seen.back();
+  EXPECT_EQ(step.lang, 1033);
+  EXPECT_EQ(step.us, 1);
 }
 
 TEST_F(DeviceFixture, CopyConvertsEveryPixelThroughTheBacklightColumn) {

@@ -173,6 +173,7 @@ TEST_F(ClockTest, WrongDateIsRefusedAndTheScreenStaysOnTheDay) {
 TEST_F(ClockTest, OtherKeysChangeNothing) {
   THeadlessHost host;
   InitMenuTexts();
+  DrawTitle(FwText(TX_SETTINGS));  // as the settings screen leaves it
   host.Rtc = TRtc{2010, 6, 15, 12, 30, 45};
   host.Keys({static_cast<std::uint16_t>(KEY_LONG + 1), static_cast<std::uint16_t>(KEY_LONG + 2),
              static_cast<std::uint16_t>(KEY_LONG + 3), static_cast<std::uint16_t>(KEY_LONG + 4), KEY_CHORD,
@@ -191,4 +192,33 @@ TEST_F(ClockTest, SwitchOffDuringTheWrongDateMessageUnwinds) {
   EXPECT_TRUE(RunClock().stopped);
   EXPECT_TRUE(RedInBody(host.LastFrame()));
   EXPECT_TRUE(host.RtcWrites.empty());
+}
+
+// The clock page sits under the settings title; a language change redraws
+// both in the new language.
+TEST_F(ClockTest, LanguageChangeRedrawsTheTitleAndLabels) {
+  TFrame russian;
+  {
+    THeadlessHost ru(1049);
+    InitMenuTexts();
+    DrawTitle(FwText(TX_SETTINGS));
+    RunClock();
+    russian = ru.LastFrame();
+  }
+  CProgramState.MenuItem = 3;
+  THeadlessHost host;
+  InitMenuTexts();
+  DrawTitle(FwText(TX_SETTINGS));
+  host.OnFrame = [&](const TFrame&) {
+    if (host.Frames().size() != 1) return;
+    host.SetLanguage(1049);
+    InitMenuTexts();
+    host.Key(KEY_NONE);
+  };
+  RunClock();
+  ASSERT_EQ(host.Frames().size(), 2u);
+  int diff = 0;
+  for (int y = 0; y < LCD_HEIGHT; ++y)
+    for (int x = 0; x < LCD_WIDTH; ++x) diff += host.LastFrame().At(x, y) != russian.At(x, y);
+  EXPECT_EQ(diff, 0);
 }

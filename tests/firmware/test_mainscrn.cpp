@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "flash.h"
 #include "host.h"
@@ -296,4 +298,33 @@ TEST_F(MainMenuTest, ASavedPointWithoutARecordIsMendedAtSwitchOn) {
   THeadlessHost host;
   EXPECT_EQ(std::string(CurPoint.machine), LoadStr(2110));
   EXPECT_EQ(OffRouteStore.size(), 1u);  // its slot
+}
+
+// The window thread saves the state (closing, power-off timer) while the
+// first switch-on prepares it. It must find the saved copy untouched or the
+// whole prepared state, never the cleared record in between: that would
+// write zeros for every setting and feed them back into the start.
+TEST_F(MainMenuTest, SavingDuringTheFirstStartNeverTakesAHalfBuiltState) {
+  THeadlessHost host;
+  for (int round = 0; round < 40; ++round) {
+    NewRun();
+    InitDeviceInfo.TypeParamA = 2;
+    InitDeviceInfo.HighFrequency = 3;
+    InitDeviceInfo.FreqDimension = 201;
+    std::atomic<bool> done{false};
+    std::thread device([&] {
+      InitProgState();
+      done = true;
+    });
+    while (!done) CopyStateToInitDeviceInfo();
+    device.join();
+    CopyStateToInitDeviceInfo();
+    EXPECT_EQ(CProgramState.HighFrequency, 3) << round;
+    EXPECT_EQ(InitDeviceInfo.HighFrequency, 3) << round;
+    EXPECT_EQ(InitDeviceInfo.TypeParamA, 2) << round;
+    EXPECT_EQ(InitDeviceInfo.FreqDimension, 201) << round;
+    EXPECT_EQ(InitDeviceInfo.AutoStepEn, 1) << round;
+    EXPECT_EQ(InitDeviceInfo.SelectedPoint, 1) << round;
+    if (HasFailure()) break;
+  }
 }

@@ -418,3 +418,42 @@ TEST_F(PointScreenTest, SetPointBandFollowsTheSetting) {
   // Only one free slot however often the band is set.
   EXPECT_EQ(OffRouteStore.size(), 1u);
 }
+
+// A language change while the point is shown redraws the title band and every
+// text of the page in the new language, as if the screen had been entered in
+// it (the records keep the language they were stored in).
+TEST_F(PointScreenTest, LanguageChangeRedrawsTheTitleAndEveryText) {
+  auto onPoint2 = [] {  // the harmonic slot shows the phase label
+    CProgramState.npnt = 2;
+    ReadPoint(2);
+    CProgramState.MenuItem = 2;
+  };
+  for (std::uint16_t mode : {std::uint16_t{0}, std::uint16_t{1}}) {
+    TFrame russian;
+    {
+      THeadlessHost ru(1049);
+      InitMenuTexts();
+      onPoint2();
+      CProgramState.CollectMode = mode;
+      RunPoint(ru);
+      russian = ru.LastFrame();
+    }
+    THeadlessHost host;
+    InitMenuTexts();
+    onPoint2();
+    CProgramState.CollectMode = mode;
+    host.OnFrame = [&](const TFrame&) {
+      if (host.Frames().size() != 1) return;
+      host.SetLanguage(1049);
+      InitMenuTexts();  // as the device does at the wait, before the refresh
+      host.Key(KEY_NONE);
+    };
+    RunPoint(host);
+    ASSERT_EQ(host.Frames().size(), 2u);
+    int title = 0, body = 0;
+    for (int y = 0; y < LCD_HEIGHT; ++y)
+      for (int x = 0; x < LCD_WIDTH; ++x) (y < 15 ? title : body) += host.LastFrame().At(x, y) != russian.At(x, y);
+    EXPECT_EQ(title, 0) << "collect mode " << mode;
+    EXPECT_EQ(body, 0) << "collect mode " << mode;
+  }
+}

@@ -84,6 +84,17 @@ TEST_F(FlashTest, DemoRouteCountsAndFirstPoint) {
   BuildDemoRoute();
   EXPECT_EQ(Counts(1), 13);
   EXPECT_EQ(RouteStore[0].num, 1);
+  // It ends by setting the counts: off-route data stays, a trailing free slot
+  // goes, as with every other count setting.
+  AddOffRouteSlot();
+  ASSERT_EQ(WritePoint(MAX_POINTS), 0);
+  AddOffRouteSlot();
+  ASSERT_EQ(OffRouteStore.size(), 2u);
+  BuildDemoRoute();
+  EXPECT_EQ(Counts(0), 1);
+  EXPECT_EQ(Counts(1), 13);
+  ASSERT_EQ(OffRouteStore.size(), 1u);
+  EXPECT_EQ(OffRouteStore[0].valid, POINT_VALID);
 }
 
 TEST_F(FlashTest, DemoRouteInRussian) {

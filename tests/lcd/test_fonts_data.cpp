@@ -2,9 +2,12 @@
 // rules, and the text forms they are edited in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../tools/fontgen/fontfmt.h"
@@ -132,6 +135,51 @@ TEST(FontFiles, Font1Inventory) {
   for (int code = 0x61; code <= 0x7A; ++code) EXPECT_EQ(glyph(code), glyph(code - 0x20)) << code;
   for (int code = 0xE0; code <= 0xFF; ++code) EXPECT_EQ(glyph(code), glyph(code - 0x20)) << code;
   for (int c = 0; c < 6; ++c) EXPECT_EQ(Col("FONT1", font1, 0x20, c), 0u);
+}
+
+// The dots of ".", ":" and ";" are the square 2 x 2 dots of a 5 x 7 LCD face,
+// so "1:25" and "3.192" read as punctuation beside the one-pixel strokes.
+TEST(FontFiles, Font1DotsAreSquare) {
+  const auto font1 = Bin("FONT1");
+  ASSERT_EQ(font1.size(), 3096u);
+  // Set pixels of a glyph as (column, row).
+  auto ink = [&](int code) {
+    std::set<std::pair<int, int>> px;
+    for (int c = 0; c < 6; ++c)
+      for (int r = 0; r < 8; ++r)
+        if ((Col("FONT1", font1, code, c) >> r) & 1u) px.insert({c, r});
+    return px;
+  };
+  auto square = [](int c, int r) {  // 2 x 2 dot with its top left at (c, r)
+    return std::set<std::pair<int, int>>{{c, r}, {c + 1, r}, {c, r + 1}, {c + 1, r + 1}};
+  };
+  // The digits stand on one baseline, with one middle row.
+  int top = 8, base = -1;
+  for (int d = '0'; d <= '9'; ++d)
+    for (auto [c, r] : ink(d)) top = std::min(top, r), base = std::max(base, r);
+  ASSERT_EQ((base - top) % 2, 0);
+  const int middle = (top + base) / 2;
+
+  const auto period = ink('.');
+  ASSERT_EQ(period.size(), 4u);
+  const int c0 = period.begin()->first;
+  EXPECT_EQ(period, square(c0, base - 1));
+  // The colon: that dot twice, one blank row either side of the middle row.
+  auto colon = square(c0, middle - 2);
+  colon.merge(square(c0, middle + 1));
+  EXPECT_EQ(ink(':'), colon);
+  // The semicolon: the colon's upper dot, and below it a tail that reaches
+  // the baseline and leans no further than one column left.
+  auto semi = ink(';');
+  for (auto p : square(c0, middle - 2)) EXPECT_EQ(semi.erase(p), 1u) << p.first << "," << p.second;
+  int lowest = -1;
+  for (auto [c, r] : semi) {
+    EXPECT_GE(r, middle + 1);
+    EXPECT_GE(c, c0 - 1);
+    EXPECT_LE(c, c0 + 1);
+    lowest = std::max(lowest, r);
+  }
+  EXPECT_EQ(lowest, base);
 }
 
 TEST(FontFiles, NoBitsBelowTheCell) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "lcd.h"
@@ -95,6 +100,43 @@ TEST(LcdLine, MatchesReferenceInAllOctants) {
     EXPECT_TRUE(got.count({e[0], e[1]}) && got.count({e[2], e[3]}));
     EXPECT_EQ(got, ReferenceLine(e[0], e[1], e[2], e[3])) << e[0] << "," << e[1] << "->" << e[2] << "," << e[3];
   }
+}
+
+// Every 16-bit input must end: a segment 32768 long has a length no int16
+// holds. A call that does not return ends the run at once, not by time-out.
+TEST(LcdLine, EveryInputEnds) {
+  const std::int16_t v[] = {-32768, -32767, -16385, -1, 0, 5, 127, 16384, 32767};
+  const TLcdRect r{0, 20, 127, 112};
+  std::promise<void> done;
+  std::thread worker([&] {
+    for (std::int16_t x0 : v)
+      for (std::int16_t y0 : v)
+        for (std::int16_t x1 : v)
+          for (std::int16_t y1 : v) {
+            LcdLine(x0, y0, x1, y1, 0, 0);
+            LcdClipLine(x0, y0, x1, y1, 0, 0, r);
+          }
+    done.set_value();
+  });
+  if (done.get_future().wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    std::fprintf(stderr, "LcdLine or LcdClipLine did not return\n");
+    std::_Exit(1);
+  }
+  worker.join();
+  // What shows of the segments that used to loop for ever.
+  LcdClear();
+  LcdLine(0, 0, -32768, 0, 0, 0);
+  LcdLine(3, 30, 3, -32738, 0, 0);  // upwards through row 0
+  std::set<Pt> want = {{0, 0}};
+  for (int y = 0; y <= 30; ++y) want.insert({3, y});
+  EXPECT_EQ(PixelsOf(0), want);
+  LcdClear();
+  LcdClipLine(10, 50, -32758, 50, 0, 0, r);  // cut at x 0
+  LcdClipLine(30, 60, 30, -32708, 0, 0, r);  // cut at y 20
+  want.clear();
+  for (int x = 0; x <= 10; ++x) want.insert({x, 50});
+  for (int y = 20; y <= 60; ++y) want.insert({30, y});
+  EXPECT_EQ(PixelsOf(0), want);
 }
 
 TEST(LcdClipLine, RejectsAndCuts) {

@@ -368,6 +368,27 @@ TEST_F(AnalyTest, ZoomingOutAtTheEndKeepsTheCursorOnThePlot) {
   EXPECT_EQ(Analy.cur, (3200 - 2) / 24);
 }
 
+// Near the end but short of the last column, zooming out shows the view that
+// ends one column before the last (n - 128): the cursor is on it, so the
+// mend for the last column does not apply.
+TEST_F(AnalyTest, ZoomingOutNearTheEndKeepsTheViewBeforeTheLastColumn) {
+  for (int back : {20, 4}) {
+    THeadlessHost host;
+    Prepare();
+    Point(12);
+    host.Keys({S(4), S(1), S(4), S(4), S(4)});  // 12 lines per column
+    for (int i = 0; i < 300; ++i) host.Keys({S(1)});
+    for (int i = 0; i < back; ++i) host.Keys({S(3)});
+    host.Keys({S(4), S(3)});  // 12 -> 24
+    Run();
+    ASSERT_EQ(Analy.xscale, 24);
+    const int n = (3200 - 2) / 24;
+    ASSERT_LT(Analy.cur, n) << back;
+    EXPECT_EQ(Analy.col0, n - 128) << back;
+    EXPECT_LE(Analy.cur - Analy.col0, 127) << back;
+  }
+}
+
 // ---- y zoom ----
 
 TEST_F(AnalyTest, YZoomDoublesUntilFullScaleAndHalvesToOne) {
@@ -643,6 +664,20 @@ TEST_F(AnalyTest, LanguageChangeRedrawsTheMenuLines) {
   Run();
   EXPECT_EQ(std::string(AnalyMenuText[3], 11), "\xD0\xC0\xC7\xCC\xC5\xD0\xCD\xCE\xD1\xD2\xDC");
   EXPECT_EQ(Analy.cur, 1);
+  // The whole page, title included, as if entered in the new language.
+  TFrame russian;
+  {
+    THeadlessHost ru(1049);
+    InitMenuTexts();
+    Point(12);
+    ru.Key(S(1));
+    Run();
+    russian = ru.LastFrame();
+  }
+  int diff = 0;
+  for (int y = 0; y < LCD_HEIGHT; ++y)
+    for (int x = 0; x < LCD_WIDTH; ++x) diff += host.LastFrame().At(x, y) != russian.At(x, y);
+  EXPECT_EQ(diff, 0);
 }
 
 TEST_F(AnalyTest, StopExceptionPassesThrough) {

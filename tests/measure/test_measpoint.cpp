@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "computing.h"
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
@@ -10,8 +11,25 @@
 #include "point.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "setup.h"
 #include "state.h"
 #include "texts.h"
+
+// InitMeasVal(CMeasVal&, short, short, short), wrapped at link time: the hook
+// ignores its arguments, which only a real acquisition would act on.
+namespace {
+struct TInitArgs {
+  int calls = 0;
+  std::int16_t band = -1, velIn = -1, q = -1;
+} g_initArgs;
+}  // namespace
+extern "C" void __real__Z11InitMeasValR8CMeasValsss(CMeasVal& out, std::int16_t band, std::int16_t velIn,
+                                                   std::int16_t q);
+extern "C" void __wrap__Z11InitMeasValR8CMeasValsss(CMeasVal& out, std::int16_t band, std::int16_t velIn,
+                                                   std::int16_t q) {
+  g_initArgs = {g_initArgs.calls + 1, band, velIn, q};
+  __real__Z11InitMeasValR8CMeasValsss(out, band, velIn, q);
+}
 
 namespace {
 constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
@@ -275,6 +293,28 @@ TEST_F(MeasPointTest, MemoryErrorIsReportedAndRemembered) {
   EXPECT_EQ(CProgramState.StoreStatus, 0);
 }
 
+// An earlier memory error stays through a measurement the user declines, so
+// that "Erase memory" still takes it on instead of refusing.
+TEST_F(MeasPointTest, DecliningAfterAMemoryErrorKeepsItForErase) {
+  Select(1);
+  host.Keys({YES});
+  ASSERT_TRUE(Measure(host));
+  CProgramState.StoreStatus = FLASH_ERROR;
+  Select(1);
+  host.Keys({NO});  // keep the existing data
+  ASSERT_TRUE(Measure(host));
+  EXPECT_EQ(CProgramState.StoreStatus, FLASH_ERROR);
+  Select(2);
+  host.Keys({NO});  // do not collect the wave
+  ASSERT_TRUE(Measure(host));
+  EXPECT_EQ(CProgramState.StoreStatus, FLASH_ERROR);
+  host.Keys({S(4)});  // would close a refusal
+  EraseMem();
+  EXPECT_EQ(CProgramState.StoreStatus, 0);
+  EXPECT_TRUE(RouteStore.empty());
+  EXPECT_EQ(CProgramState.npnt, MAX_POINTS);
+}
+
 TEST_F(MeasPointTest, MemoryErrorOnThePointScreenReturnsToTheMainMenu) {
   THeadlessHost ru(1049);
   NewRoute();
@@ -350,6 +390,19 @@ TEST_F(MeasPointTest, StopExceptionPassesThrough) {
   }
   EXPECT_TRUE(stopped);
   EXPECT_NE(RouteStore[0].valid, POINT_VALID);
+}
+
+TEST_F(MeasPointTest, WatchAsksTheLowBandsForVelocity) {
+  for (std::int16_t band = 0; band <= 6; ++band) {
+    const int calls = g_initArgs.calls;
+    MeasVal = CMeasVal{};
+    WatchMeas(band);
+    EXPECT_FLOAT_EQ(MeasVal[1 + MV_RMS], 8.22f);  // still the demonstration values
+    ASSERT_EQ(g_initArgs.calls, calls + 1) << band;
+    EXPECT_EQ(g_initArgs.band, band);
+    EXPECT_EQ(g_initArgs.velIn, band < 2 ? 1 : 0) << band;
+    EXPECT_EQ(g_initArgs.q, band < 2 ? 102 : 101) << band;
+  }
 }
 
 TEST_F(MeasPointTest, WatchStartsALiveMeasurement) {

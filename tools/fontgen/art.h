@@ -39,9 +39,14 @@ struct Override {
   const char* art;
 };
 
-// The source cell has the breve of this letter above its top row.
 inline const std::vector<Override> kFont1Overrides = {
+    // The source cell has the breve of this letter above its top row.
     {0xC9, ".###.. #...#. #..##. #.#.#. ##..#. #...#. #...#. ......"},  // short I
+    // The source dots are 3 x 3 crosses, which read as plus signs beside the
+    // one-pixel strokes: square 2 x 2 dots, as a 5 x 7 LCD face has them.
+    {'.', "...... ...... ...... ...... ...... .##... .##... ......"},
+    {':', "...... .##... .##... ...... .##... .##... ...... ......"},
+    {';', "...... .##... .##... ...... .##... ..#... .#.... ......"},
 };
 
 inline const std::vector<Override> kTextOverrides = {

@@ -135,6 +135,13 @@ void InkColumns(const Bitmap& b, int& first, int& last) {
       if (b.At(c, r)) first = std::min(first, c), last = std::max(last, c);
 }
 
+// A code point as warnings name it: U+0426.
+std::string CodePoint(unsigned cp) {
+  char s[16];
+  std::snprintf(s, sizeof s, "U+%04X", cp);
+  return s;
+}
+
 int g_warnings = 0;
 void Warn(const std::string& what) {
   std::fprintf(stderr, "warning: %s\n", what.c_str());
@@ -148,7 +155,7 @@ Glyph FixedGlyph(FT_Face face, unsigned codepoint, int ascent) {
   Glyph g(6, 8);
   Bitmap b;
   if (!Render(face, codepoint, b)) {
-    Warn("fixed face has no U+" + std::to_string(codepoint));
+    Warn("fixed face has no " + CodePoint(codepoint));
     return g;
   }
   for (int r = 0; r < b.rows; ++r)
@@ -156,8 +163,7 @@ Glyph FixedGlyph(FT_Face face, unsigned codepoint, int ascent) {
       if (!b.At(c, r)) continue;
       const int x = b.left + c, y = ascent - b.top + r - 1;
       if (x < 0 || x > 4 || y < 0 || y > 7) {
-        Warn("fixed U+" + std::to_string(codepoint) + " loses a pixel at " + std::to_string(x) + "," +
-             std::to_string(y));
+        Warn("fixed " + CodePoint(codepoint) + " loses a pixel at " + std::to_string(x) + "," + std::to_string(y));
         continue;
       }
       g.Set(x, y, true);
@@ -216,7 +222,7 @@ Glyph TextGlyph(FT_Face face, int code, int width, int pixelSize) {
   for (int squeeze = pixelSize; squeeze >= pixelSize / 2; --squeeze) {
     FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(squeeze), static_cast<FT_UInt>(pixelSize));
     if (!Render(face, cp, b)) {
-      Warn("sans face has no U+" + std::to_string(cp));
+      Warn("sans face has no " + CodePoint(cp));
       return g;
     }
     InkColumns(b, first, last);
@@ -224,14 +230,14 @@ Glyph TextGlyph(FT_Face face, int code, int width, int pixelSize) {
   }
   FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(pixelSize), static_cast<FT_UInt>(pixelSize));
   const int ink = last - first + 1;
-  if (ink > avail) Warn("code " + std::to_string(code) + " does not fit its width");
+  if (ink > avail) Warn("sans " + CodePoint(cp) + " does not fit its width");
   const int x0 = 1 + std::max(0, (avail - ink) / 2);
   for (int r = 0; r < b.rows; ++r)
     for (int c = first; c <= last; ++c) {
       if (!b.At(c, r)) continue;
       const int x = x0 + c - first, y = 11 - b.top + r;
       if (x < 1 || x >= width || y < 0 || y > 13) {
-        Warn("code " + std::to_string(code) + " loses a pixel at " + std::to_string(x) + "," + std::to_string(y));
+        Warn("sans " + CodePoint(cp) + " loses a pixel at " + std::to_string(x) + "," + std::to_string(y));
         continue;
       }
       g.Set(x, y, true);
