@@ -7,7 +7,7 @@
 
 #include "host.h"
 #include "lcd.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "texts.h"
 

@@ -6,7 +6,7 @@
 
 #include "font.h"
 #include "host.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "tacho.h"
 

@@ -9,7 +9,7 @@
 #include "lcd.h"
 #include "golden.h"
 #include "headless_host.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "tacho.h"
 #include "texts.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "strtab.h"
 #include "tacho.h"

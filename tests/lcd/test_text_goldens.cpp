@@ -8,7 +8,7 @@
 #include "lcd.h"
 #include "golden.h"
 #include "headless_host.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "strtab.h"
 #include "tacho.h"
