@@ -3,6 +3,7 @@
 #include <string>
 
 #include "analy.h"
+#include "asktacho.h"
 #include "band.h"
 #include "clock.h"
 #include "computing.h"
@@ -39,6 +40,12 @@ void CopyLayout(CMenuItem (&dest)[N], const CMenuItem (&src)[N]) {
 struct MainMenuInit {
   MainMenuInit() { CopyLayout(MainMenu, kMainMenuLayout); }
 };
+
+void CopyBounded(char* dest, std::size_t size, const char* src) {
+  std::size_t i = 0;
+  for (; i + 1 < size && src[i]; ++i) dest[i] = src[i];
+  dest[i] = 0;
+}
 }  // namespace
 
 CMenuItem MainMenu[MAIN_MENU_ITEMS];
@@ -50,6 +57,40 @@ void PointMenuTexts() {
   MainMenu[2].text = FwText(TX_WATCH);
   MainMenu[3].text = FwText(TX_TACHOMETER);
   MainMenu[4].text = FwText(TX_SETTINGS);
+}
+
+void InitMenuTexts() {
+  LoadFwTexts();
+  PointMenuTexts();
+  TachoItems[0].text = FwText(TX_TACHO_CAPTION);
+  CopyBounded(TachoValueText, sizeof TachoValueText, FwText(TX_TACHO_VALUE));
+  CopyBounded(TachoUnitText, sizeof TachoUnitText, FwText(TX_TACHO_UNIT));
+  TachoItems[3].text = FwText(TX_TACHO_FOOTER);
+  AnalyTexts();
+}
+
+void InitProgState() {
+  DeviceInfo = CDeviceInfo{2014, 0x0201, 0.281f, 0.658f, 1.0f};
+  CProgramState = TProgramState{};
+  if (FirstStart) {
+    FirstStart = 0;
+    BuildDemoRoute(DeviceInfo.Gain);
+    CProgramState.npnt = 1;
+  } else {
+    CProgramState.MenuMode = static_cast<std::uint16_t>(InitDeviceInfo.MenuMode);
+    CProgramState.MenuItem = InitDeviceInfo.MenuItem;
+    CProgramState.CollectMode = static_cast<std::uint16_t>(InitDeviceInfo.CollectMode);
+    CProgramState.npnt = InitDeviceInfo.SelectedPoint;
+  }
+  SetBacklight(1);
+  CProgramState.AutoStepEn = static_cast<std::uint16_t>(InitDeviceInfo.AutoStepEn);
+  CProgramState.TypeParamA = InitDeviceInfo.TypeParamA;
+  CProgramState.TypeParamV = InitDeviceInfo.TypeParamV;
+  CProgramState.TypeParamS = InitDeviceInfo.TypeParamS;
+  CProgramState.HighFrequency = InitDeviceInfo.HighFrequency;
+  CProgramState.PhaseDisplay = static_cast<std::uint16_t>(InitDeviceInfo.PhaseDisplay);
+  CProgramState.FreqDimension = static_cast<std::uint16_t>(InitDeviceInfo.FreqDimension);
+  ReadPoint(CProgramState.npnt);
 }
 
 std::uint16_t MainScrn() {

@@ -10,6 +10,7 @@
 #include "golden.h"
 #include "headless_host.h"
 #include "rotation.h"
+#include "runscrn.h"
 #include "state.h"
 #include "tacho.h"
 #include "texts.h"

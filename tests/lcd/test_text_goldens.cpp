@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "asktacho.h"
 #include "font.h"
 #include "lcd.h"
 #include "golden.h"
@@ -11,7 +12,6 @@
 #include "rotation.h"
 #include "state.h"
 #include "strtab.h"
-#include "tacho.h"
 #include "text.h"
 
 namespace {

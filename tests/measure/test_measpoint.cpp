@@ -10,6 +10,7 @@
 #include "point.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 
