@@ -26,16 +26,15 @@ void PaintBackground(int x0, int x1, int y, std::int16_t bg) {
 
 void EraseBody() { LcdErase(0, 15, 127, 159); }
 
+// The menu cursor: the one SetMenuCursor installed, else a cursor of our own.
 std::int16_t g_ownCursor = 0;
 std::int16_t* g_cursor = &g_ownCursor;
-
 
 bool IsKey(std::uint16_t code, std::uint16_t kind, int button) {
   return code == static_cast<std::uint16_t>(kind + button);
 }
 bool IsYes(std::uint16_t code) { return IsKey(code, KEY_SHORT, 1) || IsKey(code, KEY_HOLD, 1); }
 bool IsNo(std::uint16_t code) { return IsKey(code, KEY_SHORT, 3) || IsKey(code, KEY_HOLD, 3); }
-
 }  // namespace
 
 int TextWidth(const char* text) {
