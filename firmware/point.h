@@ -1,6 +1,6 @@
 #pragma once
 // The route point screen and the moves between route and off-route points,
-// machines and points; the set-up of a point for measuring.
+// machines and points.
 #include <cstdint>
 
 #include "text.h"
@@ -11,11 +11,6 @@ std::uint16_t PointScrn();
 
 constexpr int POINT_MENU_ITEMS = 3;
 extern CMenuItem PointMenu[POINT_MENU_ITEMS];
-
-// Band of each band index 0..5 in Hz, and its line spacing (band / 3200).
-constexpr int POINT_BANDS = 6;
-extern const std::uint16_t kPointBandHz[POINT_BANDS];
-extern const float kPointBandRes[POINT_BANDS];
 
 // Next (backward 0) or previous point; only the auto step leaves the machine.
 void StepPoint(int backward, int autoStep);
@@ -29,9 +24,5 @@ void ToggleRoute();
 // (backward 1) or the last (backward 0).
 std::int16_t FindPointByName(std::int16_t n, const char* machine, int backward);
 
-// CurPoint becomes the new, empty off-route point k.
+// CurPoint becomes the new, empty off-route point k (set up by SetPointBand).
 void NewOffRoutePoint(std::int16_t k);
-// Band and measurement set-up of CurPoint from HighFrequency.
-void SetPointBand();
-// "Measuring..." for 1.5 s.
-void ShowMeasuring();

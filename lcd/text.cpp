@@ -1,14 +1,7 @@
 #include "text.h"
 
-#include <cmath>
-#include <cstdio>
-#include <limits>
-
 #include "font.h"
 #include "host.h"
-#include "signal.h"
-#include "state.h"
-#include "tacho.h"
 
 namespace {
 constexpr std::int16_t S16(int v) { return static_cast<std::int16_t>(v); }
@@ -33,21 +26,15 @@ void PaintBackground(int x0, int x1, int y, std::int16_t bg) {
 
 void EraseBody() { LcdErase(0, 15, 127, 159); }
 
+// The menu cursor: the one SetMenuCursor installed, else a cursor of our own.
+std::int16_t g_ownCursor = 0;
+std::int16_t* g_cursor = &g_ownCursor;
 
 bool IsKey(std::uint16_t code, std::uint16_t kind, int button) {
   return code == static_cast<std::uint16_t>(kind + button);
 }
 bool IsYes(std::uint16_t code) { return IsKey(code, KEY_SHORT, 1) || IsKey(code, KEY_HOLD, 1); }
 bool IsNo(std::uint16_t code) { return IsKey(code, KEY_SHORT, 3) || IsKey(code, KEY_HOLD, 3); }
-
-// Float to int truncating toward zero, saturating where the plain conversion
-// would be undefined.
-int TruncToInt(float v) {
-  if (std::isnan(v)) return 0;
-  if (v >= static_cast<float>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-  if (v <= static_cast<float>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-  return static_cast<int>(v);
-}
 }  // namespace
 
 int TextWidth(const char* text) {
@@ -177,9 +164,11 @@ void DrawMenu(const CMenuItem* items, int n, int sel) {
   for (int i = 0; i < n; ++i) DrawItem(items[i], i == sel, items[i].selBg);
 }
 
+void SetMenuCursor(std::int16_t* cursor) { g_cursor = cursor ? cursor : &g_ownCursor; }
+
 int MenuSelect(const CMenuItem* items, int n) {
   if (!items) n = 0;
-  std::int16_t& cur = CProgramState.MenuItem;
+  std::int16_t& cur = *g_cursor;
   if (cur >= n || cur < 0) cur = 0;
   for (;;) {
     DrawMenu(items, n, cur);
@@ -252,34 +241,16 @@ bool AskYesNo(const char* text, std::int16_t colour) {
 
 bool AskYesNo(const std::string& text, std::int16_t colour) { return AskYesNo(text.c_str(), colour); }
 
-bool AskTacho(const char* text, std::int16_t colour) {
+bool AskYesNoLive(const char* text, std::int16_t colour, std::int16_t y, std::int32_t periodMs, void (*refresh)()) {
   EraseBody();
-  LcdStr(0, 92, false, text, colour);
+  LcdStr(0, y, false, text, colour);
   LcdStr(0, 134, false, LoadStr(2101).c_str(), LCD_BLUE);
   LcdShow();
   ClearKey();
   bool yes;
   for (;;) {
-    // NaN counts as no signal rather than drawing an empty value.
-    if (RotFreq >= 0.0f) {
-      if (CProgramState.FreqDimension == 201) {
-        std::snprintf(TachoValueText, sizeof TachoValueText, "%.2f", static_cast<double>(RotFreq));
-        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2103).c_str());
-        TachoItems[TACHO_UNIT].x = 85;
-      } else {
-        std::snprintf(TachoValueText, sizeof TachoValueText, "%5d", TruncToInt(RotRpm));
-        std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2104).c_str());
-        TachoItems[TACHO_UNIT].x = 78;
-      }
-      TachoItems[TACHO_VALUE].text = TachoValueText;
-      TachoItems[TACHO_UNIT].text = TachoUnitText;
-      LcdErase(0, 15, 127, 90);
-      DrawItems(TachoItems, 3);
-      LcdShow();
-    } else {
-      ShowMsgTop(LoadStr(2102), LCD_BLUE);
-    }
-    const std::uint16_t key = GetKeyTm(100);
+    if (refresh) refresh();
+    const std::uint16_t key = GetKeyTm(periodMs);
     if (IsYes(key) || IsNo(key)) {
       yes = IsYes(key);
       break;
@@ -289,5 +260,3 @@ bool AskTacho(const char* text, std::int16_t colour) {
   LcdShow();
   return yes;
 }
-
-bool AskTacho(const std::string& text, std::int16_t colour) { return AskTacho(text.c_str(), colour); }

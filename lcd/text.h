@@ -101,9 +101,13 @@ void DrawItems(const CItem* items, int n);
 void DrawItems(const CMenuItem* items, int n);  // a menu drawn with nothing selected
 void DrawMenu(const CMenuItem* items, int n, int sel);
 
-// Runs the menu with the cursor in CProgramState.MenuItem until it is left;
-// returns 1, 2, 3, 4 (the button of a negative link), KEY_STEP or KEY_NONE.
+// Runs the menu until it is left; returns 1, 2, 3, 4 (the button of a
+// negative link), KEY_STEP or KEY_NONE.
 int MenuSelect(const CMenuItem* items, int n);
+// The cursor MenuSelect reads and moves. The firmware's state records install
+// CProgramState.MenuItem here; until then (or after nullptr) the menus keep
+// one of their own.
+void SetMenuCursor(std::int16_t* cursor);
 
 // mode 1 waits for any key and then clears the body.
 void ShowMsg(const char* text, int mode, std::int16_t colour);
@@ -113,6 +117,6 @@ void ShowMsgTop(const std::string& text, std::int16_t colour);
 // true for YES (button 1), false for NO (button 3).
 bool AskYesNo(const char* text, std::int16_t colour);
 bool AskYesNo(const std::string& text, std::int16_t colour);
-// As AskYesNo, refreshing the live rotation speed every 100 ms while waiting.
-bool AskTacho(const char* text, std::int16_t colour);
-bool AskTacho(const std::string& text, std::int16_t colour);
+// As AskYesNo with the question at row y, calling refresh before every wait
+// of periodMs: for questions that show a live reading above them.
+bool AskYesNoLive(const char* text, std::int16_t colour, std::int16_t y, std::int32_t periodMs, void (*refresh)());

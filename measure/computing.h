@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "demodata.h"
-#include "signal.h"
+#include "rotation.h"
 
 constexpr int WAVE_LEN = 8192;
 constexpr int SPEC_LEN = 8192;

@@ -1,15 +1,19 @@
 #include "measpoint.h"
 
+#include <cstring>
 #include <string>
 
+#include "asktacho.h"
 #include "computing.h"
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
-#include "point.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "text.h"
+
+const std::uint16_t kPointBandHz[POINT_BANDS] = {1000, 2000, 4000, 5000, 10000, 20000};
+const float kPointBandRes[POINT_BANDS] = {0.3125f, 0.625f, 1.25f, 1.5625f, 3.125f, 6.25f};
 
 namespace {
 // The acquisition hooks of this device, which has no signal input: the
@@ -183,4 +187,39 @@ void WatchMeas(std::int16_t band) {
   // velocity input, as the acquisition above does.
   const bool low = band < 2;
   InitMeasVal(MeasVal, band, low ? 1 : 0, low ? QTY_VEL : QTY_ACC);
+}
+
+void SetPointBand() {
+  int h = CProgramState.HighFrequency;
+  // A band index from a damaged settings file must not index past the tables.
+  if (h < 0 || h > 6) h = 5;
+  CPoint& p = CurPoint;
+  p.range = static_cast<std::int16_t>(h);
+  p.env = h == 6 ? 1 : 0;
+  p.flags = h <= 1 ? 3 : 0;
+  p.fmax = p.env == 1 ? std::uint16_t{1000} : kPointBandHz[h];
+  p.wave = p.env == 1 ? 0 : 1;
+  p.opt = 1;
+  std::memset(p.par, 0, sizeof p.par);
+  if (p.env == 0) {
+    const bool velocity = (p.flags & 2) != 0;
+    p.par[0].kind = 6;
+    p.par[0].qty = 102;
+    p.par[0].flo = 10.0f;
+    p.par[0].fhi = 1000.0f;
+    p.par[1].kind = 6;
+    p.par[1].qty = velocity ? 102 : 101;
+    p.par[1].flo = velocity ? 5.0f : 2.0f * kPointBandRes[h];
+    p.par[1].fhi = static_cast<float>(p.fmax);
+  } else {
+    p.par[0].kind = 5;
+    p.par[0].qty = 101;
+    p.par[0].unit = 101;
+  }
+  AddOffRouteSlot();
+}
+
+void ShowMeasuring() {
+  ShowMsg(LoadStr(1940), 0, LCD_BLUE);
+  Pause(1500);
 }

@@ -8,9 +8,11 @@
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
+#include "measpoint.h"
 #include "point.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 

@@ -9,9 +9,11 @@
 #include "fmtpoint.h"
 #include "host.h"
 #include "lcd.h"
+#include "measpoint.h"
 #include "point.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 

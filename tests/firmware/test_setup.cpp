@@ -9,6 +9,7 @@
 #include "lcd.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "setup.h"
 #include "state.h"
 #include "texts.h"

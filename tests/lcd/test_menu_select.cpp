@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "signal.h"
+#include "asktacho.h"
+#include "rotation.h"
 #include "state.h"
 #include "strtab.h"
-#include "tacho.h"
 #include "test_text_support.h"
 #include "text.h"
 

@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <string>
 
+#include "asktacho.h"
 #include "font.h"
 #include "lcd.h"
 #include "golden.h"
 #include "headless_host.h"
-#include "signal.h"
+#include "rotation.h"
 #include "state.h"
 #include "strtab.h"
-#include "tacho.h"
 #include "text.h"
 
 namespace {

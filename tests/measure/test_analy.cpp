@@ -16,6 +16,7 @@
 #include "lcd.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 

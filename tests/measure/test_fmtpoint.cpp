@@ -9,6 +9,7 @@
 #include "host.h"
 #include "lcd.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 

@@ -11,6 +11,7 @@
 #include "point.h"
 #include "golden.h"
 #include "headless_host.h"
+#include "runscrn.h"
 #include "setup.h"
 #include "state.h"
 #include "texts.h"

@@ -1,4 +1,4 @@
-#include "signal.h"
+#include "rotation.h"
 
 float RotFreq = 32.0f;
 float RotRpm = 1920.0f;

@@ -72,6 +72,3 @@ enum : std::uint16_t {
   SCR_BAND_WATCH = 34,
 };
 
-void InitProgState();
-// Rebuilds every localised firmware text in the calling thread's language.
-void InitMenuTexts();

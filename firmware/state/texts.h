@@ -48,3 +48,7 @@ extern const unsigned kFwTextIds[TX_COUNT];
 // The current text of an entry (never null; "" until built or when missing).
 char* FwText(TFwText t);
 std::size_t FwTextLen(TFwText t);
+
+// Loads every entry in the calling thread's language; InitMenuTexts (the
+// dispatcher's) then points the screens' records at them.
+void LoadFwTexts();

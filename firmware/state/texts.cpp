@@ -3,11 +3,7 @@
 #include <array>
 #include <string>
 
-#include "analy.h"
 #include "host.h"
-#include "runscrn.h"
-#include "state.h"
-#include "tacho.h"
 
 const unsigned kFwTextIds[TX_COUNT] = {2409, 2410, 2411, 2413, 2412, 153,  154,  160,  161,  162,  163, 164,
                                        165,  166,  1667, 1668, 1669, 1670, 1700, 1908, 1909, 1920, 1930, 1800,
@@ -16,12 +12,6 @@ const unsigned kFwTextIds[TX_COUNT] = {2409, 2410, 2411, 2413, 2412, 153,  154, 
 namespace {
 std::array<std::string, TX_COUNT> g_texts;
 char g_empty[1] = {0};
-
-void CopyBounded(char* dest, std::size_t size, const char* src) {
-  std::size_t i = 0;
-  for (; i + 1 < size && src[i]; ++i) dest[i] = src[i];
-  dest[i] = 0;
-}
 }  // namespace
 
 char* FwText(TFwText t) {
@@ -31,12 +21,6 @@ char* FwText(TFwText t) {
 
 std::size_t FwTextLen(TFwText t) { return g_texts[static_cast<std::size_t>(t)].size(); }
 
-void InitMenuTexts() {
+void LoadFwTexts() {
   for (int i = 0; i < TX_COUNT; ++i) LoadStr(kFwTextIds[i], g_texts[static_cast<std::size_t>(i)]);
-  PointMenuTexts();
-  TachoItems[0].text = FwText(TX_TACHO_CAPTION);
-  CopyBounded(TachoValueText, sizeof TachoValueText, FwText(TX_TACHO_VALUE));
-  CopyBounded(TachoUnitText, sizeof TachoUnitText, FwText(TX_TACHO_UNIT));
-  TachoItems[3].text = FwText(TX_TACHO_FOOTER);
-  AnalyTexts();
 }
