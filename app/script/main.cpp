@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     ParseScenario(o.files[i], text.str(), scenarios[i], errors, o.pictures);
   }
   std::vector<TPlannedRun> runs;
-  std::map<std::string, std::string> writers;  // output file -> where it is made
+  std::map<std::string, std::pair<std::string, std::string>> writers;  // file -> scenario, line
   for (const TScenario& s : scenarios) {
     if (s.path.empty()) continue;
     const std::string expectDir =
@@ -216,8 +216,10 @@ int main(int argc, char** argv) {
         if (c.op != TOp::Shot && c.op != TOp::Record) continue;
         const std::string file = c.name + r.settings.suffix + (c.op == TOp::Shot ? ".png" : ".gif");
         const std::string where = s.path + ":" + std::to_string(c.line);
-        auto [it, fresh] = writers.emplace(file, where);
-        if (!fresh && it->second != where) errors.push_back(where + ": " + file + " is also written by " + it->second);
+        // Twice in one scenario is the parser's to report.
+        auto [it, fresh] = writers.emplace(file, std::make_pair(s.path, where));
+        if (!fresh && it->second.first != s.path)
+          errors.push_back(where + ": " + file + " is also written by " + it->second.second);
       }
       runs.push_back(std::move(r));
     }
