@@ -92,6 +92,7 @@ class TRun {
 
 TRunResult TRun::Go() {
   host_.StopAtMs = UINT32_MAX;
+  host_.KeepFrames = false;
   host_.EnableIdleTimers();
   host_.OnSwitchedOff = [] { CopyStateToInitDeviceInfo(); };
   host_.OnFrame = [this](const TFrame& f) {

@@ -110,6 +110,7 @@ void THeadlessHost::SetKey(std::uint16_t code) {
 void THeadlessHost::UpdateScreen() {
   TFrame f = CaptureLcd(GetBacklight() != 0);
   f.timeMs = now_;
+  if (!KeepFrames) frames_.clear();
   frames_.push_back(f);
   if (OnFrame) OnFrame(frames_.back());
 }

@@ -59,6 +59,8 @@ class THeadlessHost : public IDeviceHost {
   std::vector<TRtc> RtcWrites;
   // Called at every presented frame (for tests that look at intermediate states).
   std::function<void(const TFrame&)> OnFrame;
+  // Off: Frames() keeps only the last frame (long runs that watch OnFrame).
+  bool KeepFrames = true;
 
   // ---- the window side on the virtual clock (off by default) ----
   // By default a queued key goes straight to the firmware's next wait. Any of
