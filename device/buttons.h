@@ -1,19 +1,19 @@
 #pragma once
 // Press timing of the four push buttons: turns press and release into short,
-// long, hold and chord codes.
+// long, hold and chord codes. The timing itself is TButtonTiming (Qt-free,
+// shared with the headless host); this part gives it the window's repeat timer
+// and tick count.
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 
+#include "buttontiming.h"
+
 class TDeviceButtons : public QObject {
   Q_OBJECT
  public:
-  struct Timing {
-    int longMs = 300;          // short/long limit, also the chord window
-    int firstRepeatMs = 1100;  // first hold code
-    int repeatMs = 50;         // further hold codes
-  };
+  using Timing = TButtonTiming::Timing;
 
   explicit TDeviceButtons(QObject* parent = nullptr);
   TDeviceButtons(Timing timing, QObject* parent = nullptr);
@@ -27,20 +27,19 @@ class TDeviceButtons : public QObject {
   // Millisecond tick source; tests inject a virtual one.
   std::function<std::uint32_t()> Clock;
 
-  std::int16_t Button() const { return button_; }
+  std::int16_t Button() const { return timing_.Button(); }
   QTimer& RepeatTimer() { return repeatTimer_; }
-  int RepeatTag() const { return repeatTag_; }
+  int RepeatTag() const { return timing_.RepeatTag(); }
 
  public slots:
   void OnRepeat();
 
  private:
-  void Post(std::uint16_t code);
+  // The timer first, then the code: a code that switches the device on
+  // resets the buttons, and that must stop the timer for good.
+  void Apply(const TButtonStep& step);
   std::uint32_t Now() const;
 
-  Timing timing_;
+  TButtonTiming timing_;
   QTimer repeatTimer_;
-  int repeatTag_ = 0;  // 1 once a hold code was sent for this press
-  std::uint32_t pressTime_ = 0;
-  std::int16_t button_ = 0;
 };

@@ -31,6 +31,25 @@ bool WritePng(const std::string& path, const TRgbImage& img, std::string* error)
   return true;
 }
 
+namespace {
+// Finishes a read begun on pi: 8-bit RGB, alpha composited on black.
+bool FinishRead(png_image& pi, TRgbImage& img, std::string* error, const std::string& name) {
+  pi.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
+  const png_color black{0, 0, 0};
+  if (!png_image_finish_read(&pi, &black, rows.data(), 0, nullptr)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, name, why.c_str());
+  }
+  img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
+  for (std::size_t i = 0; i < img.px.size(); ++i)
+    img.px[i] = static_cast<std::uint32_t>(rows[3 * i]) << 16 | static_cast<std::uint32_t>(rows[3 * i + 1]) << 8 |
+                rows[3 * i + 2];
+  return true;
+}
+}  // namespace
+
 bool ReadPng(const std::string& path, TRgbImage& img, std::string* error) {
   png_image pi{};
   pi.version = PNG_IMAGE_VERSION;
@@ -39,17 +58,16 @@ bool ReadPng(const std::string& path, TRgbImage& img, std::string* error) {
     png_image_free(&pi);
     return Fail(error, path, why.c_str());
   }
-  pi.format = PNG_FORMAT_RGB;
-  std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
-  const png_color black{0, 0, 0};
-  if (!png_image_finish_read(&pi, &black, rows.data(), 0, nullptr)) {
+  return FinishRead(pi, img, error, path);
+}
+
+bool ReadPngData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error) {
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&pi, data, size)) {
     const std::string why = pi.message;
     png_image_free(&pi);
-    return Fail(error, path, why.c_str());
+    return Fail(error, "PNG data", why.c_str());
   }
-  img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
-  for (std::size_t i = 0; i < img.px.size(); ++i)
-    img.px[i] = static_cast<std::uint32_t>(rows[3 * i]) << 16 | static_cast<std::uint32_t>(rows[3 * i + 1]) << 8 |
-                rows[3 * i + 2];
-  return true;
+  return FinishRead(pi, img, error, "PNG data");
 }

@@ -24,3 +24,5 @@ bool WritePng(const std::string& path, const TRgbImage& img, std::string* error 
 // Reads any PNG (palette, grey, alpha and 16-bit ones are converted; alpha is
 // composited on black). false, with the reason, when it is missing or damaged.
 bool ReadPng(const std::string& path, TRgbImage& img, std::string* error = nullptr);
+// The same for a PNG held in memory (pictures linked into a program).
+bool ReadPngData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error = nullptr);

@@ -1,12 +1,14 @@
 #include "headless_host.h"
 
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sstream>
 
 #include "font.h"
 #include "lcd.h"
 #include "rcdata.h"
+#include "runscrn.h"
 #include "state.h"
 #include "strtab.h"
 
@@ -27,6 +29,10 @@ THeadlessHost::~THeadlessHost() { SetDeviceHost(previous_); }
 
 void THeadlessHost::Refresh() {
   SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
+  if (textsDirty_) {
+    textsDirty_ = false;
+    InitMenuTexts();
+  }
   LcdLoadFonts();
   LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
   UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
@@ -38,7 +44,10 @@ void THeadlessHost::SetLanguage(std::uint32_t languageValue) {
 }
 
 void THeadlessHost::Key(std::uint16_t code, std::uint32_t atMs) {
-  queue_.push_back({code, atMs});
+  if (window_)
+    Schedule(atMs, {WindowEvent::Post, code, {}});
+  else
+    queue_.push_back({code, atMs});
   lastKeyAt_ = atMs > lastKeyAt_ ? atMs : lastKeyAt_;
 }
 
@@ -58,11 +67,16 @@ void THeadlessHost::OverrideRcData(const std::string& name, std::vector<std::uin
 }
 
 void THeadlessHost::FlushKey() {
+  if (window_) {
+    if (slot_ != KEY_OFF) slot_ = KEY_NONE;
+    return;
+  }
   if (slotSet_ && slot_ != KEY_OFF) slotSet_ = false, slot_ = KEY_NONE;
 }
 
 std::uint16_t THeadlessHost::WaitForKey(std::int32_t timeoutMs) {
   ++waits_;
+  if (window_) return WindowWait(timeoutMs);
   std::uint16_t code = KEY_NONE;
   bool woke = false;
   if (slotSet_) {
@@ -88,6 +102,7 @@ std::uint16_t THeadlessHost::WaitForKey(std::int32_t timeoutMs) {
 }
 
 void THeadlessHost::SetKey(std::uint16_t code) {
+  if (window_) return WindowSetKey(code);
   if (slotSet_ && slot_ == KEY_OFF) return;  // a pending switch-off is never replaced
   slot_ = code;
   slotSet_ = true;
@@ -96,11 +111,13 @@ void THeadlessHost::SetKey(std::uint16_t code) {
 void THeadlessHost::UpdateScreen() {
   TFrame f = CaptureLcd(GetBacklight() != 0);
   f.timeMs = now_;
+  if (!KeepFrames) frames_.clear();
   frames_.push_back(f);
   if (OnFrame) OnFrame(frames_.back());
 }
 
 void THeadlessHost::Sleep(std::int32_t ms) {
+  if (window_) return WindowSleep(ms);
   if (ms > 0) now_ += static_cast<std::uint32_t>(ms);
 }
 
@@ -115,6 +132,218 @@ bool THeadlessHost::FindRcData(const char* name, const std::uint8_t** data, std:
     return true;
   }
   return ::FindRcData(name, data, size);
+}
+
+// ---- the window side on the virtual clock ----
+
+void THeadlessHost::EnterWindowMode() {
+  if (window_) return;
+  window_ = true;
+  // Keys queued so far become posts at their times.
+  for (const Pending& p : queue_) Schedule(p.at, {WindowEvent::Post, p.code, {}});
+  queue_.clear();
+  signalled_ = slotSet_;
+  slotSet_ = false;
+}
+
+void THeadlessHost::EnableIdleTimers(TIdleTimers timers) {
+  EnterWindowMode();
+  timers_ = true;
+  idle_ = timers;
+  powerOffAt_.reset();
+  backlightAt_.reset();
+}
+
+void THeadlessHost::SetButtonTiming(TButtonTiming::Timing timing) {
+  EnterWindowMode();
+  buttons_ = TButtonTiming(timing);
+  repeatAt_.reset();
+}
+
+void THeadlessHost::Schedule(std::uint32_t atMs, WindowEvent e) {
+  EnterWindowMode();
+  events_.emplace(std::make_pair(atMs, seq_++), std::move(e));
+}
+
+void THeadlessHost::Press(std::int16_t n, std::uint32_t atMs) { Schedule(atMs, {WindowEvent::Press, static_cast<std::uint16_t>(n), {}}); }
+
+void THeadlessHost::Release(std::uint32_t atMs) { Schedule(atMs, {WindowEvent::Release, 0, {}}); }
+
+void THeadlessHost::At(std::uint32_t atMs, std::function<void()> fn) {
+  Schedule(atMs, {WindowEvent::Call, 0, std::move(fn)});
+}
+
+std::optional<std::uint32_t> THeadlessHost::NextEventTime() const {
+  std::optional<std::uint32_t> t;
+  for (const auto& timer : {repeatAt_, backlightAt_, powerOffAt_})
+    if (timer && (!t || *timer < *t)) t = timer;
+  if (!events_.empty() && (!t || events_.begin()->first.first < *t)) t = events_.begin()->first.first;
+  return t;
+}
+
+void THeadlessHost::RunNextEvent() {
+  // At equal times the timers go first (button repeat, backlight, power-off),
+  // then the scheduled events in the order they were scheduled.
+  const std::optional<std::uint32_t> due = NextEventTime();
+  if (!due) return;
+  if (repeatAt_ == due) {
+    repeatAt_.reset();
+    ApplyButtons(buttons_.Repeat());
+    return;
+  }
+  if (backlightAt_ == due) {
+    Trace("");
+    Trace("OnBacklightTimer()");
+    backlightAt_.reset();
+    SetBacklight(0);
+    PostKey(KEY_NONE);
+    return;
+  }
+  if (powerOffAt_ == due) {
+    SwitchOff();
+    return;
+  }
+  WindowEvent e = std::move(events_.begin()->second);
+  events_.erase(events_.begin());
+  switch (e.kind) {
+    case WindowEvent::Post:
+      PostKey(e.arg);
+      break;
+    case WindowEvent::Press:
+      held_ |= 1u << (e.arg - 1);
+      ApplyButtons(buttons_.Press(static_cast<std::int16_t>(e.arg), now_));
+      break;
+    case WindowEvent::Release:
+      held_ = 0;  // the mouse-up hides every pressed picture
+      ApplyButtons(buttons_.Release(now_));
+      break;
+    case WindowEvent::Call:
+      if (e.fn) e.fn();
+      break;
+  }
+}
+
+void THeadlessHost::ApplyButtons(const TButtonStep& step) {
+  if (step.timer == TButtonStep::Timer::Start)
+    repeatAt_ = now_ + static_cast<std::uint32_t>(step.intervalMs);
+  else if (step.timer == TButtonStep::Timer::Stop)
+    repeatAt_.reset();
+  if (step.post) PostKey(step.code);
+}
+
+void THeadlessHost::PostKey(std::uint16_t code) {
+  EnterWindowMode();
+  bool switchOn = false;
+  if (timers_ && !powerOffAt_) {
+    if (code != 0x2002 && code != 0x3002) return;
+    ApplyButtons(buttons_.Reset());  // the holding press sends no further codes
+    code = KEY_NONE;
+    switchOn = true;
+  }
+  if (timers_ && (switchOn || code != KEY_NONE)) {
+    powerOffAt_ = now_ + idle_.powerOffMs;
+    backlightAt_ = now_ + idle_.backlightMs;
+    SetBacklight(1);
+  }
+  WindowSetKey(code);
+}
+
+void THeadlessHost::SwitchOff() {
+  EnterWindowMode();
+  if (timers_ && !powerOffAt_) return;  // already off
+  Trace("");
+  Trace("OnOffTimer()");
+  PostKey(KEY_OFF);
+  powerOffAt_.reset();
+  if (OnSwitchedOff) OnSwitchedOff();
+}
+
+void THeadlessHost::ChangeLanguage(std::uint32_t languageValue) {
+  EnterWindowMode();
+  languageValue_ = languageValue;
+  // A running firmware takes its new texts at its next wait, as on the device
+  // thread; a stopped one gets them now.
+  if (firmwareRunning_) {
+    textsDirty_ = true;
+  } else {
+    SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
+    InitMenuTexts();
+  }
+  PostKey(KEY_NONE);
+}
+
+void THeadlessHost::WindowSetKey(std::uint16_t code) {
+  // A pending switch-off stays until a wait has taken it; a refresh posted
+  // after it is served by the wait after that one.
+  if (slot_ != KEY_OFF)
+    slot_ = code;
+  else if (code == KEY_NONE)
+    refreshAfterOff_ = true;
+  signalled_ = true;
+}
+
+std::uint16_t THeadlessHost::WindowWait(std::int32_t timeoutMs) {
+  if (stopped_) return KEY_OFF;
+  const bool forever = timeoutMs < 0;
+  const std::uint64_t deadline = forever ? 0 : std::uint64_t{now_} + static_cast<std::uint64_t>(timeoutMs);
+  while (!signalled_) {
+    const std::optional<std::uint32_t> next = NextEventTime();
+    // The firmware's own time-out goes before an event due at the same time.
+    if (next && (forever || *next < deadline)) {
+      if (*next > now_) now_ = *next;
+      RunNextEvent();
+      if (stopped_) return KEY_OFF;
+      continue;
+    }
+    if (forever || deadline > StopAtMs) {
+      // Nothing is left that could ever wake it, or the script is over.
+      stopped_ = true;
+      return KEY_OFF;
+    }
+    now_ = static_cast<std::uint32_t>(deadline);
+    LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
+    UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+    return KEY_NONE;
+  }
+  if (slot_ == KEY_NONE) Refresh();
+  LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
+  UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+  const std::uint16_t result = slot_;
+  slot_ = KEY_NONE;
+  signalled_ = result == KEY_OFF && refreshAfterOff_;
+  refreshAfterOff_ = false;
+  return result;
+}
+
+void THeadlessHost::WindowSleep(std::int32_t ms) {
+  if (ms <= 0) return;
+  const std::uint64_t end = std::uint64_t{now_} + static_cast<std::uint64_t>(ms);
+  // The firmware is busy meanwhile: posts wait in the slot, the window goes on.
+  for (std::optional<std::uint32_t> next = NextEventTime(); !stopped_ && next && *next < end; next = NextEventTime()) {
+    if (*next > now_) now_ = *next;
+    RunNextEvent();
+  }
+  now_ = static_cast<std::uint32_t>(end);
+}
+
+void THeadlessHost::RunDevice(const std::function<void()>& firmware) {
+  EnterWindowMode();
+  for (;;) {
+    WaitForKey(kWaitForever);
+    if (stopped_) break;
+    firmwareRunning_ = true;
+    try {
+      firmware();
+    } catch (const Exception& e) {
+      if (!e.Message.empty()) ErrorBox(e.Message);
+    } catch (const std::exception& e) {
+      ErrorBox(e.what());
+    }
+    firmwareRunning_ = false;
+    if (stopped_) break;
+    LcdClear();
+    UpdateScreen();
+  }
 }
 
 // ---- frames as text and pictures ----

@@ -7,9 +7,12 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "buttontiming.h"
 #include "host.h"
 #include "pngfile.h"
 
@@ -56,6 +59,53 @@ class THeadlessHost : public IDeviceHost {
   std::vector<TRtc> RtcWrites;
   // Called at every presented frame (for tests that look at intermediate states).
   std::function<void(const TFrame&)> OnFrame;
+  // Off: Frames() keeps only the last frame (long runs that watch OnFrame).
+  bool KeepFrames = true;
+
+  // ---- the window side on the virtual clock (off by default) ----
+  // By default a queued key goes straight to the firmware's next wait. Any of
+  // the calls below switches the host to the window's key channel instead:
+  // keys are posted at their virtual times into the one slot (the last one
+  // wins, a refresh after a pending switch-off is kept), buttons are timed as
+  // the window times them, and, with the idle timers, the power and
+  // backlight rules of the window apply to every post.
+  struct TIdleTimers {
+    std::uint32_t backlightMs = 40000;
+    std::uint32_t powerOffMs = 60000;
+  };
+  // The device starts switched off; it dims backlightMs and switches off
+  // powerOffMs after the last accepted key, as the window's timers do.
+  void EnableIdleTimers(TIdleTimers timers);
+  void EnableIdleTimers() { EnableIdleTimers(TIdleTimers{}); }
+  bool WindowMode() const { return window_; }
+  // Mouse down on button n / mouse up, at a virtual time (both through the
+  // window's button timing: short, long, hold repeats, chord).
+  void Press(std::int16_t n, std::uint32_t atMs);
+  void Release(std::uint32_t atMs);
+  void SetButtonTiming(TButtonTiming::Timing timing);
+  // Runs fn at the virtual time atMs on the window side, after everything
+  // else due at that time; the firmware has answered all earlier posts unless
+  // it is busy (pausing) then.
+  void At(std::uint32_t atMs, std::function<void()> fn);
+  // Window side, now: a post with the power rules, the language list's
+  // change, the power-off timer's switch-off.
+  void PostKey(std::uint16_t code);
+  void ChangeLanguage(std::uint32_t languageValue);
+  void SwitchOff();
+  // Ends the run: every later wait of the firmware or the device loop gets
+  // the switch-off, and no further window event is processed.
+  void Stop() { stopped_ = true; }
+  bool Stopped() const { return stopped_; }
+  bool IsOn() const { return !timers_ || powerOffAt_.has_value(); }
+  // Buttons whose pressed picture the window shows (bit n-1 for button n).
+  unsigned HeldButtons() const { return held_; }
+  // The device thread's loop: waits for a switch-on, runs firmware until it
+  // leaves by an exception (another message than the stop's goes to the
+  // error box), blanks and presents the LCD, and waits again, until Stop().
+  void RunDevice(const std::function<void()>& firmware);
+  // Called after the power-off timer switched the device off (the window
+  // saves the state there).
+  std::function<void()> OnSwitchedOff;
 
   // IDeviceHost
   void FlushKey() override;
@@ -77,6 +127,37 @@ class THeadlessHost : public IDeviceHost {
     std::uint32_t at;
   };
   void Refresh();
+  // Window mode.
+  struct WindowEvent {
+    enum Kind : std::uint8_t { Post, Press, Release, Call } kind;
+    std::uint16_t arg = 0;
+    std::function<void()> fn;
+  };
+  void Schedule(std::uint32_t atMs, WindowEvent e);
+  void EnterWindowMode();
+  // Time of the next window event (timers before scheduled events), if any.
+  std::optional<std::uint32_t> NextEventTime() const;
+  // Runs the next window event; now_ must already be its time.
+  void RunNextEvent();
+  void ApplyButtons(const TButtonStep& step);
+  std::uint16_t WindowWait(std::int32_t timeoutMs);
+  void WindowSleep(std::int32_t ms);
+  void WindowSetKey(std::uint16_t code);
+
+  bool window_ = false;
+  bool timers_ = false;
+  bool stopped_ = false;
+  bool signalled_ = false;
+  bool refreshAfterOff_ = false;
+  bool firmwareRunning_ = false;
+  bool textsDirty_ = false;
+  unsigned held_ = 0;
+  TIdleTimers idle_{};
+  std::optional<std::uint32_t> powerOffAt_, backlightAt_, repeatAt_;
+  TButtonTiming buttons_;
+  std::map<std::pair<std::uint32_t, std::uint64_t>, WindowEvent> events_;
+  std::uint64_t seq_ = 0;
+
   IDeviceHost* previous_;
   std::deque<Pending> queue_;
   std::uint16_t slot_ = KEY_NONE;

@@ -9,6 +9,7 @@
 
 #include "buttons.h"
 #include "device.h"
+#include "headless_host.h"
 #include "host.h"
 #include "lcd.h"
 
@@ -101,6 +102,50 @@ TEST(Buttons, ResetDropsTheHeldPress) {
   v.Advance(3000);
   v.b.Release();
   EXPECT_TRUE(v.Codes().empty());
+}
+
+// The headless host (and so orb720-script) times presses with the same
+// TButtonTiming: for the same mouse downs and ups it must post the same
+// codes at the same times as the window's buttons with their repeat timer.
+TEST(Buttons, HeadlessHostPostsTheWindowsCodesAtTheWindowsTimes) {
+  struct Step {
+    std::uint32_t at;
+    std::int16_t press;  // 0: release
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{0, 4}, {299, 0}},                       // short
+      {{0, 4}, {300, 0}},                       // long from the limit on
+      {{0, 1}, {1099, 0}},                      // still long
+      {{0, 1}, {1100, 0}},                      // the first hold code comes before the release
+      {{0, 3}, {2000, 0}},                      // 19 hold codes, nothing at the release
+      {{0, 1}, {200, 3}, {2000, 0}},            // chord: no hold code of the first button
+      {{0, 1}, {400, 3}, {900, 0}},             // a second press too late is ignored
+      {{0, 2}, {150, 0}, {150, 2}, {1700, 0}},  // up and down again at one instant
+  };
+  using TCodes = std::vector<std::pair<std::uint32_t, std::uint16_t>>;
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    VirtualButtons window;
+    const std::uint32_t t0 = window.now;
+    THeadlessHost host;
+    for (const Step& s : cases[k]) {
+      window.Advance(t0 + s.at - window.now);
+      if (s.press)
+        window.Press(s.press), host.Press(s.press, s.at);
+      else
+        window.b.Release(), host.Release(s.at);
+    }
+    window.Advance(3000);
+    host.At(cases[k].back().at + 3000, [&] { host.Stop(); });
+    TCodes fromWindow, fromHost;
+    for (const auto& [at, code] : window.posted) fromWindow.push_back({at - t0, code});
+    for (;;) {
+      const std::uint16_t code = host.WaitForKey(kWaitForever);
+      if (host.Stopped()) break;
+      fromHost.push_back({host.Now(), code});
+    }
+    EXPECT_EQ(fromHost, fromWindow) << "case " << k;
+    EXPECT_FALSE(fromWindow.empty()) << "case " << k;
+  }
 }
 
 TEST(Buttons, RealTimerRepeatsWhileHeld) {
