@@ -9,12 +9,8 @@ trap 'kill -9 $app 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "
 cp "$exe" "$work/ORB720Demo"
 ini="$work/ORB720Demo.INI"
 
-display=":$((90 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-unset QT_QPA_PLATFORM
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/xserver.sh"
+start_xvfb
 
 LANG=en_US.UTF-8 "$work/ORB720Demo" &
 app=$!

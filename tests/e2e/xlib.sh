@@ -13,15 +13,8 @@ mkdir -p "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-start_x() {
-  local display=":$((90 + RANDOM % 400))"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY="$display"
-  unset QT_QPA_PLATFORM
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
-  fail "Xvfb did not start"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
+start_x() { start_xvfb; }
 
 # Starts the program and waits for its main window; X, Y: its client area.
 start_app() {  # executable
