@@ -78,7 +78,9 @@ void SpecHann(std::int16_t* re, std::int16_t* im, std::int16_t n);
 // dst[k] = |re[k] + j im[k]| / 2 for first..last inclusive; dst may be re.
 void SpecMagn(const std::int16_t* re, const std::int16_t* im, std::int16_t first, std::int16_t last, std::int16_t e,
               float s, std::int16_t* dst, float& scale);
-// Differentiated and integrated spectra (from the built-in tables here).
+// Differentiated and integrated spectra. Derived from the input spectrum
+// (SpecRe) they come from the built-in tables; SpecIntg of any other source
+// integrates it line by line (line 0 and lines below first become 0).
 void SpecDiff(const std::int16_t* src, std::int16_t first, std::int16_t n, float srcScale, std::int16_t* dst, float df,
               float& scale);
 void SpecIntg(const std::int16_t* src, std::int16_t first, std::int16_t n, float srcScale, std::int16_t* dst, float df,
