@@ -29,6 +29,7 @@
 #include "runscrn.h"
 #include "state.h"
 #include "tracelog.h"
+#include "watchdog.h"
 
 namespace {
 
@@ -37,51 +38,6 @@ constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT +
 // In a key list: wait until the firmware has taken its own auto step and
 // waits again, so that the next key does not meet the auto step in the slot.
 constexpr std::uint16_t kAfterStep = 0xFFFF;
-
-// Ends the process when a close or a stop does not end in time.
-class TWatchdog {
- public:
-  TWatchdog()
-      : thread_([this] {
-          std::unique_lock<std::mutex> lk(m_);
-          while (!quit_) {
-            if (armed_ && std::chrono::steady_clock::now() > deadline_) {
-              std::fprintf(stderr, "watchdog: %s did not end within %d s\n", what_.c_str(), seconds_);
-              std::fflush(stderr);
-              std::_Exit(3);
-            }
-            cv_.wait_for(lk, std::chrono::milliseconds(50));
-          }
-        }) {}
-  ~TWatchdog() {
-    {
-      std::lock_guard<std::mutex> g(m_);
-      quit_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-  void Arm(const std::string& what, int seconds) {
-    std::lock_guard<std::mutex> g(m_);
-    what_ = what;
-    seconds_ = seconds;
-    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    armed_ = true;
-  }
-  void Disarm() {
-    std::lock_guard<std::mutex> g(m_);
-    armed_ = false;
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool quit_ = false, armed_ = false;
-  std::string what_;
-  int seconds_ = 0;
-  std::chrono::steady_clock::time_point deadline_;
-  std::thread thread_;
-};
 
 // Stands between the firmware and the device: tells the test where the
 // firmware waits, shortens its pauses, and holds the pause under test until

@@ -116,18 +116,18 @@ TEST(SoakStream, TextFormRoundTripsAndRejectsWhatIsNoEvent) {
 TEST(Soak, SameStreamRunsTheSameOnOneThreadOrTwo) {
   TSoakOptions opt;
   opt.known = {"texts"};
-  const TSoakResult one = RunIsolated(GeneratorSource(7, 3000), opt, TIsolation{});
+  const TSoakResult one = RunIsolated(GeneratorSource(7, 1500), opt, TIsolation{});
   opt.threaded = true;
-  const TSoakResult two = RunIsolated(GeneratorSource(7, 3000), opt, TIsolation{});
+  const TSoakResult two = RunIsolated(GeneratorSource(7, 1500), opt, TIsolation{});
   ASSERT_TRUE(one.ok) << one.kind << ": " << one.message;
   ASSERT_TRUE(two.ok) << two.kind << ": " << two.message;
   EXPECT_TRUE(SameRun(one.stats, two.stats));
-  EXPECT_EQ(one.stats.events, 3000u);
+  EXPECT_EQ(one.stats.events, 1500u);
   // The stream reached the switch-offs it is there for.
   EXPECT_GT(one.stats.offs.count("key wait"), 0u);
   EXPECT_GT(one.stats.restarts, 0u);
   opt.threaded = false;
-  const TSoakResult again = RunIsolated(ListSource(GenerateEvents(7, 3000)), opt, TIsolation{});
+  const TSoakResult again = RunIsolated(ListSource(GenerateEvents(7, 1500)), opt, TIsolation{});
   EXPECT_TRUE(SameRun(one.stats, again.stats));
 }
 
@@ -143,7 +143,10 @@ TEST(Soak, ReductionKeepsWhatLeadsToTheFailure) {
   ASSERT_FALSE(first.ok);
   ASSERT_EQ(first.kind, "stop") << first.message;
   const std::vector<TSoakEvent> prefix(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(first.event));
-  const TReduction red = ReduceEvents(prefix, "stop", opt, TIsolation{}, 400, 120);
+  // In this process: a fork per candidate costs much under the sanitizers.
+  TIsolation inProcess;
+  inProcess.fork = false;
+  const TReduction red = ReduceEvents(prefix, "stop", opt, inProcess, 400, 120);
   ASSERT_TRUE(red.reproduced);
   EXPECT_LE(red.events.size(), 10u) << FormatEvents(red.events, "");
   EXPECT_LT(red.events.size(), prefix.size());
