@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <array>
-#include <bit>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -71,9 +69,11 @@ bool KnownScreenState(std::uint16_t m) {
   }
 }
 
-std::array<bool, 256> ColourTable() {
-  std::array<bool, 256> t{};
-  for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = IsLcdColour(c);
+// 1 for each LcdBuf word whose two pixels hold colour codes of the nine.
+std::vector<std::uint8_t> WordBytes() {
+  std::vector<std::uint8_t> t(65536);
+  for (unsigned w = 0; w < 65536; ++w)
+    t[w] = IsLcdColour(static_cast<int>(w >> 8)) && IsLcdColour(static_cast<int>(w & 0xFF)) ? 1 : 0;
   return t;
 }
 
@@ -225,7 +225,7 @@ class TSoakWorld final : public THeadlessHost, public ILanguageTarget {
   bool running_ = false;
   std::size_t busy_ = 0;
   TSoakStats devStats_;
-  const std::array<bool, 256> colours_ = ColourTable();
+  const std::vector<std::uint8_t> wordOk_ = WordBytes();
 
   // Switch-off bookkeeping: set by the window before it posts the switch-off,
   // cleared by the device once the firmware has stopped.
@@ -367,6 +367,8 @@ void TSoakWorld::DeviceLoop() {
 }
 
 // TDevice::LoadFonts, reached through the channel's refresh (under its lock).
+// This and SetDeviceLanguage mirror the device's hand-over of a language
+// change; they must follow any change made there.
 void TSoakWorld::DeviceRefresh() {
   SetThreadLanguage(LangIdOf(channel_->LanguageValue()));
   if (textsDirty_) {
@@ -426,16 +428,14 @@ void TSoakWorld::Sleep(std::int32_t ms) {
 void TSoakWorld::UpdateScreen() {
   ++devStats_.frames;
   // Every frame is checked, so this is the soak's hottest loop.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(LcdBuf);
-  const bool* ok = colours_.data();
-  for (std::size_t i = 0; i < sizeof LcdBuf; ++i) {
-    if (ok[bytes[i]]) continue;
-    // Each word holds two pixels, the even one in the high byte.
-    const std::size_t word = i / 2;
-    const std::size_t high = std::endian::native == std::endian::little ? i % 2 : 1 - i % 2;
-    const std::size_t x = 2 * (word % LCD_WORDS_PER_ROW) + (high ? 0 : 1);
-    DeviceFail("pixel", "pixel (" + std::to_string(x) + "," + std::to_string(word / LCD_WORDS_PER_ROW) +
-                            ") has colour code " + std::to_string(bytes[i]) + ", not one of the nine");
+  const std::uint8_t* ok = wordOk_.data();
+  const std::uint16_t* words = &LcdBuf[0][0];
+  for (std::size_t i = 0; i < LCD_HEIGHT * LCD_WORDS_PER_ROW; ++i) {
+    if (ok[words[i]]) continue;
+    const int y = static_cast<int>(i / LCD_WORDS_PER_ROW), x = static_cast<int>(2 * (i % LCD_WORDS_PER_ROW));
+    const unsigned code = IsLcdColour(words[i] >> 8) ? words[i] & 0xFFu : words[i] >> 8u;
+    DeviceFail("pixel", "pixel (" + std::to_string(IsLcdColour(words[i] >> 8) ? x + 1 : x) + "," + std::to_string(y) +
+                            ") has colour code " + std::to_string(code) + ", not one of the nine");
     if (running_) throw TAbort{};
     return;
   }
