@@ -1,10 +1,12 @@
 #include "inifile.h"
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,12 +88,42 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 
 namespace {
 
-bool WriteWhole(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return static_cast<bool>(out);
+bool WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// A new file of its own beside target, made exclusively: whatever a crashed
+// save or another program left under the name (a file, a folder, a link to
+// elsewhere) is neither reused nor written through. -1 when the folder takes
+// no new file.
+int MakeTemp(const std::string& target, std::string& name) {
+  for (int n = 0; n < 100; ++n) {
+    name = target + ".tmp" + (n ? std::to_string(n) : std::string());
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// For a folder that takes no new file: the file is overwritten, not cut off
+// first, and its old bytes are put back when the write fails, so that a
+// failed save leaves it as it was.
+bool WriteInPlace(const std::string& target, const std::string& text) {
+  std::string old;
+  if (!ReadWholeFile(target, old)) return false;
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, text) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+  if (!ok && ::lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, old))
+    static_cast<void>(::ftruncate(fd, static_cast<off_t>(old.size())));
+  return ::close(fd) == 0 && ok;
 }
 
 }  // namespace
@@ -117,24 +149,21 @@ bool WriteFileReplacing(const std::string& path, const std::string& text) {
     // a file the user made read-only is left as it is.
     if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
   }
-  const std::string temp = target + ".tmp";
-  {
-    std::ofstream probe(temp, std::ios::binary | std::ios::trunc);
-    if (!probe) {
-      // A folder we may not write, holding a file we may: edit it in place.
-      return exists && WriteWhole(target, text);
-    }
+  std::string temp;
+  const int fd = MakeTemp(target, temp);
+  if (fd < 0) {
+    // A folder we may not write, holding a file we may: edit it in place.
+    return exists && WriteInPlace(target, text);
   }
-  if (!WriteWhole(temp, text)) {
-    fs::remove(temp, ec);
+  const bool written = WriteAll(fd, text);
+  if (::close(fd) != 0 || !written) {
+    ::unlink(temp.c_str());
     return false;
   }
   // The new file keeps the old one's permissions (a private 0600 stays so).
   if (exists) ::chmod(temp.c_str(), st.st_mode & 07777);
-  fs::rename(temp, target, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
     return false;
   }
   return true;

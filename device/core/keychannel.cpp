@@ -75,3 +75,8 @@ std::uint16_t TKeyChannel::PeekSlot() {
   std::lock_guard<Lock> guard(lock_);
   return slot_;
 }
+
+bool TKeyChannel::Signalled() {
+  std::lock_guard<std::mutex> ev(eventMutex_);
+  return signalled_;
+}

@@ -31,6 +31,9 @@ class TKeyChannel {
   std::uint32_t LanguageValue();
   void SetLanguageValue(std::uint32_t value);
   std::uint16_t PeekSlot();
+  // Whether a wait would return at once: something was posted since the last
+  // wait took the slot (a flushed key leaves the event set).
+  bool Signalled();
 
  private:
   Lock lock_;
