@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -612,10 +613,6 @@ TEST_F(IniMutation, LeftOversOfASaveDoNotMisleadTheNext) {
 }
 
 namespace {
-// The C library's signal(): <csignal> would find this project's header of
-// the signal computations first.
-extern "C" void (*signal(int, void (*)(int)))(int) noexcept;
-constexpr int kSigXfsz = 25;  // Linux
 }  // namespace
 
 // A folder this user may not write, holding a settings file it may: the save
@@ -644,7 +641,7 @@ TEST_F(IniMutation, InPlaceEditInAFolderThatTakesNoNewFile) {
     if (pid == 0) {
       if (::geteuid() == 0 && ::setuid(other) != 0) ::_exit(3);
       if (limited) {
-        signal(kSigXfsz, reinterpret_cast<void (*)(int)>(1));  // ignored: the write reports the error
+        std::signal(SIGXFSZ, SIG_IGN);  // the write reports the error
         const rlimit lim{before.size() / 2, before.size() / 2};
         ::setrlimit(RLIMIT_FSIZE, &lim);
       }
