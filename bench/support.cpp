@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <dirent.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -23,15 +24,30 @@ double TSamples::Quantile(double q) const {
 }
 
 TBenchDevice::TBenchDevice(std::function<void()> firmware) {
+  const TDevice::Config program;
+  Init(std::move(firmware), program.powerOffMs, program.backlightMs);
+}
+
+TBenchDevice::TBenchDevice(std::function<void()> firmware, int powerOffMs, int backlightMs) {
+  Init(std::move(firmware), powerOffMs, backlightMs);
+}
+
+void TBenchDevice::Init(std::function<void()> firmware, int powerOffMs, int backlightMs) {
   SetBacklight(0);  // as at program start
   guard_.setSingleShot(true);
-  device_ = std::make_unique<TDevice>(&image_, [this] {
-    // On the window thread, while the device thread waits for this copy.
-    lastAt_ = TClock::now();
-    ++frames_;
-    last_.mode = CProgramState.MenuMode;
-    last_.item = CProgramState.MenuItem;
-  });
+  TDevice::Config config;
+  config.powerOffMs = powerOffMs;
+  config.backlightMs = backlightMs;
+  device_ = std::make_unique<TDevice>(
+      &image_,
+      [this] {
+        // On the window thread, while the device thread waits for this copy.
+        lastAt_ = TClock::now();
+        ++frames_;
+        last_.mode = CProgramState.MenuMode;
+        last_.item = CProgramState.MenuItem;
+      },
+      config);
   if (firmware) device_->Firmware = std::move(firmware);
   device_->ShowErrorBox = [](const QString&, const QString&) {};
   // As the window does at start: the texts in the window's language.
@@ -92,26 +108,41 @@ std::uint64_t StatusValue(const std::string& status, const std::string& key) {
   if (at == std::string::npos) return 0;
   return std::strtoull(status.c_str() + at + key.size() + 1, nullptr, 10);
 }
+// schedstat's figure lags for a thread that is running as it is read; the
+// thread's CPU clock brings it up to date. The clock of a thread of this
+// process is named by its id (the kernel's encoding, as glibc builds it).
+std::uint64_t ThreadCpuNs(pid_t pid, int tid) {
+  if (pid == getpid()) {
+    const clockid_t clock = static_cast<clockid_t>((~static_cast<unsigned>(tid) << 3) | 6u);
+    timespec ts{};
+    if (clock_gettime(clock, &ts) == 0)
+      return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
+  }
+  return std::strtoull(ReadFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/schedstat").c_str(),
+                       nullptr, 10);
+}
 }  // namespace
+
+TTaskStats ReadTask(pid_t pid, int tid) {
+  TTaskStats t;
+  t.tid = tid;
+  const std::string base = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid);
+  t.name = ReadFile(base + "/comm");
+  if (!t.name.empty() && t.name.back() == '\n') t.name.pop_back();
+  t.cpuNs = ThreadCpuNs(pid, tid);
+  const std::string status = ReadFile(base + "/status");
+  t.voluntary = StatusValue(status, "voluntary_ctxt_switches");
+  t.involuntary = StatusValue(status, "nonvoluntary_ctxt_switches");
+  return t;
+}
 
 std::vector<TTaskStats> ReadTasks(pid_t pid) {
   std::vector<TTaskStats> tasks;
   const std::string dir = "/proc/" + std::to_string(pid) + "/task";
   DIR* d = opendir(dir.c_str());
   if (!d) return tasks;
-  while (dirent* e = readdir(d)) {
-    if (e->d_name[0] == '.') continue;
-    TTaskStats t;
-    t.tid = std::atoi(e->d_name);
-    const std::string base = dir + "/" + e->d_name;
-    t.name = ReadFile(base + "/comm");
-    if (!t.name.empty() && t.name.back() == '\n') t.name.pop_back();
-    t.cpuNs = std::strtoull(ReadFile(base + "/schedstat").c_str(), nullptr, 10);
-    const std::string status = ReadFile(base + "/status");
-    t.voluntary = StatusValue(status, "voluntary_ctxt_switches");
-    t.involuntary = StatusValue(status, "nonvoluntary_ctxt_switches");
-    tasks.push_back(t);
-  }
+  while (dirent* e = readdir(d))
+    if (e->d_name[0] != '.') tasks.push_back(ReadTask(pid, std::atoi(e->d_name)));
   closedir(d);
   std::sort(tasks.begin(), tasks.end(), [](const TTaskStats& a, const TTaskStats& b) { return a.tid < b.tid; });
   return tasks;

@@ -42,8 +42,10 @@ class TBenchDevice {
     std::int16_t item = 0;
   };
 
-  // firmware: a stand-in for RunScrn; empty for the real firmware.
+  // firmware: a stand-in for RunScrn; empty for the real firmware. Idle
+  // intervals other than the program's own only where a case says so.
   explicit TBenchDevice(std::function<void()> firmware = {});
+  TBenchDevice(std::function<void()> firmware, int powerOffMs, int backlightMs);
   ~TBenchDevice();
   TBenchDevice(const TBenchDevice&) = delete;
   TBenchDevice& operator=(const TBenchDevice&) = delete;
@@ -68,6 +70,7 @@ class TBenchDevice {
 
  private:
   bool WaitFrames(int target, int timeoutMs);
+  void Init(std::function<void()> firmware, int powerOffMs, int backlightMs);
 
   QImage image_{128, 160, QImage::Format_RGB32};
   std::unique_ptr<TDevice> device_;
@@ -85,11 +88,12 @@ constexpr std::uint16_t Long(int n) { return static_cast<std::uint16_t>(0x2000 +
 struct TTaskStats {
   int tid = 0;
   std::string name;
-  std::uint64_t cpuNs = 0;      // time on a processor (schedstat)
+  std::uint64_t cpuNs = 0;      // time on a processor
   std::uint64_t voluntary = 0;  // times it blocked, so times it was woken
   std::uint64_t involuntary = 0;
 };
 std::vector<TTaskStats> ReadTasks(pid_t pid);
+TTaskStats ReadTask(pid_t pid, int tid);
 // A field of /proc/<pid>/status in kB (VmRSS, VmHWM, ...), -1 if absent.
 long ReadStatusKb(pid_t pid, const char* field);
 // The directory of the running executable, with a trailing slash.
