@@ -1,9 +1,6 @@
 #pragma once
-// What the benchmarks share: a sample of durations with its quantiles, the
-// real device driven from the window thread, and the kernel's accounting of
-// threads and memory.
-#include <sys/types.h>
-
+// What the benchmarks share: a sample of durations with its quantiles and
+// the real device driven from the window thread.
 #include <QImage>
 #include <QTimer>
 #include <chrono>
@@ -12,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "procstat.h"
 
 class TDevice;
 
@@ -83,18 +82,3 @@ class TBenchDevice {
 // Short press, long press and hold codes of button n.
 constexpr std::uint16_t Short(int n) { return static_cast<std::uint16_t>(0x1000 + n); }
 constexpr std::uint16_t Long(int n) { return static_cast<std::uint16_t>(0x2000 + n); }
-
-// One thread of a process as the scheduler accounts it.
-struct TTaskStats {
-  int tid = 0;
-  std::string name;
-  std::uint64_t cpuNs = 0;      // time on a processor
-  std::uint64_t voluntary = 0;  // times it blocked, so times it was woken
-  std::uint64_t involuntary = 0;
-};
-std::vector<TTaskStats> ReadTasks(pid_t pid);
-TTaskStats ReadTask(pid_t pid, int tid);
-// A field of /proc/<pid>/status in kB (VmRSS, VmHWM, ...), -1 if absent.
-long ReadStatusKb(pid_t pid, const char* field);
-// The directory of the running executable, with a trailing slash.
-std::string ExecutableDir();
