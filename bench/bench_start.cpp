@@ -7,12 +7,12 @@
 // the window is shown when the server reports it mapped; the first frame is
 // there when a damage report on that window finds the LCD's centre pixel in
 // the switched-off grey (4E 4E 4E) that both programs paint. One second later
-// the resident set is read from /proc, and the program is killed (so the
+// (--settle) the resident set is read from /proc, and the program is killed (so the
 // simulator writes no settings). The two programs run in turn, A B A B, after
 // one warm-up each, and each ratio is taken pair by pair.
 //
-//   orb_bench_start [-n RUNS] [PROGRAM [FLOOR]]
-//   orb_bench_start --once PROGRAM        one run, one line
+//   orb_bench_start [-n RUNS] [--settle MS] [PROGRAM [FLOOR]]
+//   orb_bench_start --once [--settle MS] PROGRAM      one run, one line
 //
 // PROGRAM defaults to the simulator of this build tree, FLOOR to the bare
 // window beside this executable.
@@ -43,7 +43,7 @@ using TClock = std::chrono::steady_clock;
 constexpr int kLcdX = 174 + 64, kLcdY = 145 + 80;  // the LCD's centre in the window
 constexpr unsigned long kGrey = 0x4E4E4E;
 constexpr int kTimeoutMs = 20000;
-constexpr int kSettleMs = 1000;
+int g_settleMs = 1000;  // from the frame to the reading of the resident set
 
 struct TRun {
   bool ok = false;
@@ -81,6 +81,11 @@ bool LcdIsGrey(Display* dpy, Window w) {
 TRun RunOnce(const std::string& program) {
   TRun r;
   Display* dpy = XOpenDisplay(nullptr);
+  // A server started just before this program may not accept clients yet.
+  for (int i = 0; !dpy && i < 50; ++i) {
+    usleep(100 * 1000);
+    dpy = XOpenDisplay(nullptr);
+  }
   if (!dpy) {
     std::fprintf(stderr, "no X display\n");
     return r;
@@ -131,7 +136,7 @@ TRun RunOnce(const std::string& program) {
     }
   }
   if (framed) {
-    usleep(kSettleMs * 1000);
+    usleep(static_cast<useconds_t>(g_settleMs) * 1000);
     r.rssKb = ReadStatusKb(pid, "VmRSS");
     r.mapMs = Ms(t0, tMap);
     r.frameMs = Ms(t0, tFrame);
@@ -154,7 +159,7 @@ double Median(std::vector<double> v) {
 }
 
 void PrintRow(const char* name, const std::vector<double>& v, const char* unit) {
-  std::printf("%-34s %9.1f %9.1f %9.1f  %s\n", name, Median(v), *std::min_element(v.begin(), v.end()),
+  std::printf("%-34s %9.2f %9.2f %9.2f  %s\n", name, Median(v), *std::min_element(v.begin(), v.end()),
               *std::max_element(v.begin(), v.end()), unit);
 }
 }  // namespace
@@ -169,6 +174,8 @@ int main(int argc, char** argv) {
       runs = std::max(1, std::atoi(argv[++i]));
     else if (a == "--once")
       once = true;
+    else if (a == "--settle" && i + 1 < argc)
+      g_settleMs = std::max(0, std::atoi(argv[++i]));
     else
       programs.push_back(a);
   }
@@ -205,8 +212,8 @@ int main(int argc, char** argv) {
   PrintRow("B start to window shown", mapB, "ms");
   PrintRow("A start to first LCD frame", frameA, "ms");
   PrintRow("B start to first frame", frameB, "ms");
-  PrintRow("A resident 1 s after the frame", rssA, "MiB");
-  PrintRow("B resident 1 s after the frame", rssB, "MiB");
+  PrintRow("A resident after the frame", rssA, "MiB");
+  PrintRow("B resident after the frame", rssB, "MiB");
   PrintRow("A/B window shown (pairwise)", mapRatio, "x");
   PrintRow("A/B first frame (pairwise)", frameRatio, "x");
   PrintRow("A/B resident (pairwise)", rssRatio, "x");
