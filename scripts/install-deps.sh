@@ -3,7 +3,7 @@
 # only those that are missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev
-          libbenchmark-dev libpng-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils)
+          libbenchmark-dev libpng-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils libxdamage-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
