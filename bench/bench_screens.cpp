@@ -20,7 +20,7 @@
 #include "support.h"
 
 namespace {
-constexpr int kKeys = 2000;      // timed keys per screen
+constexpr int kKeys = 5000;      // timed keys per screen
 constexpr int kCopies = 20000;  // timed frame copies
 
 // Medians of the floors, measured first in the same run.
@@ -218,7 +218,7 @@ std::vector<TScreenCase> ScreenCases() {
       Case("AnalysisZoomX", [](TBenchDevice& d) { return ToAnalysis(d) && Keys(d, Short(1), 4) && Keys(d, Short(4), 1); },
            [](std::int64_t i) { return Short(i % kZoomRound < kZoomInSteps ? 1 : 3); });
   zoom.step = ZoomStep;
-  zoom.keys = kZoomRound * 400;
+  zoom.keys = kZoomRound * 1000;
   v.push_back(zoom);
   // Zoom in, then out again.
   v.push_back(Case("AnalysisZoomY", [](TBenchDevice& d) { return ToAnalysis(d) && Keys(d, Short(4), 2); },
