@@ -118,7 +118,9 @@ void BM_OffAfterUse(benchmark::State& st) {
   t.start();
   while (d.Device().IsOn() && t.elapsed() < 5000) d.NextFrame(100);
   if (d.Device().IsOn()) return st.SkipWithError("did not switch off");
-  d.Quiet(2000);
+  // The firmware unwinds and presents the blank screen; then two quiet seconds.
+  while (!d.Quiet(2000)) {
+  }
   Run(st, "off, after a switch-off", d);
 }
 
