@@ -1,5 +1,6 @@
 #include "lcd.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -143,8 +144,17 @@ void LcdClipLine(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t
 }
 
 void LcdFill(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1, std::uint16_t colour) {
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x) LcdPixel(S16(x), S16(y), colour, 0);
+  // Every screen erases its body (18560 pixels) before each frame: clip once
+  // and store two pixels a word, rather than a checked store per pixel.
+  const int xa = std::max<int>(x0, 0), xb = std::min<int>(x1, LCD_WIDTH - 1);
+  const int ya = std::max<int>(y0, 0), yb = std::min<int>(y1, LCD_HEIGHT - 1);
+  const auto both = static_cast<std::uint16_t>((colour & 0xFF) * 0x0101);
+  for (int y = ya; y <= yb; ++y) {
+    int x = xa;
+    if (x & 1 && x <= xb) LcdPixel(S16(x++), S16(y), colour, 0);
+    for (; x < xb; x += 2) LcdBuf[y][x / 2] = both;
+    if (x == xb) LcdPixel(S16(x), S16(y), colour, 0);
+  }
 }
 
 void LcdErase(std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1) {

@@ -3,7 +3,7 @@
 # only those that are missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev
-          libbenchmark-dev libpng-dev libgif-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils
+          libbenchmark-dev libpng-dev libgif-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils libxdamage-dev
           desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do

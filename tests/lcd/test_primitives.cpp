@@ -189,6 +189,22 @@ TEST(LcdFill, InclusiveBoundsAndEmptyRanges) {
   EXPECT_EQ(PixelsOf(255).size(), 128u * 145u);
 }
 
+// The fill stores whole words: odd and even edges, one-pixel and off-screen
+// rectangles must set exactly the pixels a pixel-by-pixel fill sets.
+TEST(LcdFill, EveryEdgeParityMatchesPixelByPixel) {
+  const int xs[] = {-3, -1, 0, 1, 2, 5, 6, 126, 127, 130};
+  for (int x0 : xs)
+    for (int x1 : xs) {
+      LcdClear();
+      LcdFill(static_cast<std::int16_t>(x0), 158, static_cast<std::int16_t>(x1), 162, LCD_RED);
+      for (int y = 156; y < 160; ++y)
+        for (int x = 0; x < 128; ++x) {
+          const bool inside = x >= x0 && x <= x1 && y >= 158;
+          ASSERT_EQ(LcdGetPixel(x, y), inside ? LCD_RED : LCD_WHITE) << x0 << ".." << x1 << " at " << x << "," << y;
+        }
+    }
+}
+
 TEST(LcdColours, BrightAndDimmedColumns) {
   EXPECT_EQ(LcdColourRgb(255, true), 0xF0F0FFu);
   EXPECT_EQ(LcdColourRgb(255, false), 0x4E4E4Eu);
