@@ -4,8 +4,7 @@
 //
 // Every timed key is one sample, from PostKey on the window thread to the end
 // of the copy of the frame it caused; the window thread waits blocked in its
-// event loop meanwhile, as the program's own loop does. Keys that only bring a
-// screen back to where the next sample starts (a zoom step back) are not timed.
+// event loop meanwhile, as the program's own loop does.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -118,7 +117,6 @@ struct TScreenCase {
   std::string name;
   std::function<bool(TBenchDevice&)> reach;         // untimed
   std::function<std::uint16_t(std::int64_t)> key;    // the timed key of sample i
-  std::function<bool(TBenchDevice&, std::int64_t)> after;  // untimed keys after it
   bool live = false;  // the screen also presents frames of its own
   // Names the kind of sample i when one case times several kinds of key.
   std::function<std::string(std::int64_t)> step;
@@ -164,7 +162,6 @@ void RunScreen(benchmark::State& st, const TScreenCase& c) {
       if (it == steps.end()) it = steps.insert(steps.end(), {name, TSamples{}});
       it->second.Add(static_cast<double>(ns));
     }
-    if (c.after && !c.after(d, i)) return st.SkipWithError("could not return");
     ++i;
   }
   SaveFrame(d, c.name, "last");
@@ -174,13 +171,11 @@ void RunScreen(benchmark::State& st, const TScreenCase& c) {
 }
 
 TScreenCase Case(std::string name, std::function<bool(TBenchDevice&)> reach,
-                 std::function<std::uint16_t(std::int64_t)> key,
-                 std::function<bool(TBenchDevice&, std::int64_t)> after = {}) {
+                 std::function<std::uint16_t(std::int64_t)> key) {
   TScreenCase c;
   c.name = std::move(name);
   c.reach = std::move(reach);
   c.key = std::move(key);
-  c.after = std::move(after);
   return c;
 }
 
