@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "pictures.h"
+
 namespace {
 constexpr int kWidth = 361;
 constexpr int kMargin = 16;
@@ -55,8 +57,6 @@ QFrame* NewLine(QWidget* parent, int y) {
 }
 }  // namespace
 
-static void InitAboutPictures() { Q_INIT_RESOURCE(pictures); }
-
 QString TFormAbout::VersionText() {
 #ifdef ORB_VERSION
   return QStringLiteral(ORB_VERSION);
@@ -66,7 +66,6 @@ QString TFormAbout::VersionText() {
 }
 
 TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner) {
-  InitAboutPictures();
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   QFont base = font();
@@ -76,7 +75,7 @@ TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner) {
 
   imageLogo_ = new QLabel(this);
   imageLogo_->move(kMargin, kMargin);
-  const QPixmap logo(QStringLiteral(":/pictures/logo.png"));
+  const QPixmap logo = QPixmap::fromImage(Picture("logo"));
   if (!logo.isNull()) {
     imageLogo_->setPixmap(logo);
     imageLogo_->resize(logo.size());

@@ -22,6 +22,7 @@
 #include "language.h"
 #include "overview.h"
 #include "persist.h"
+#include "pictures.h"
 #include "state.h"
 #include "strtab.h"
 #include "tracelog.h"
@@ -37,26 +38,12 @@ constexpr HitRect kButtonRects[4] = {
 constexpr HitRect kLcdRect{50, 177, 65, 224};
 constexpr QPoint kDevicePos{124, 80};
 constexpr QPoint kButtonPos[4] = {{250, 412}, {178, 332}, {178, 412}, {251, 332}};
-constexpr QRgb kWhite = 0xFFFFFFFF, kRed = 0xFFFF0000;
 
 bool Inside(const HitRect& r, int x, int y) { return x >= r.x0 && x <= r.x1 && y >= r.y0 && y <= r.y1; }
 
 QString FromCp1251(const std::string& s) {
   const std::u16string u = Cp1251ToUtf16(s);
   return QString::fromUtf16(u.data(), static_cast<qsizetype>(u.size()));
-}
-
-// Makes one colour fully transparent, as the instrument pictures expect.
-// Premultiplied, the form the painter draws without converting on every paint
-// (alpha is only 0 or 255, so the colours stay as they are).
-QImage Keyed(const QImage& src, QRgb key) {
-  QImage img = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  for (int y = 0; y < img.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-    for (int x = 0; x < img.width(); ++x)
-      if ((line[x] | 0xFF000000u) == key) line[x] = 0;
-  }
-  return img;
 }
 
 // Lines along the tool bar's top and bottom edges, drawn directly: a style
@@ -116,11 +103,13 @@ std::vector<TLanguageItem> g_languages;
 QString ApplicationTitle() { return TitleStore(); }
 
 QIcon ApplicationIcon() {
-  Q_INIT_RESOURCE(pictures);  // main() asks before the window exists
+  // Up to 128 px: every size goes to the display server when the window is
+  // created, and the 256 px one alone took about 5 ms of the start. Launchers
+  // and docks take the large sizes from the icon theme.
   QIcon icon;
-  for (int n : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    const QPixmap pm(QStringLiteral(":/pictures/appicon_%1.png").arg(n));
-    if (!pm.isNull()) icon.addPixmap(pm);
+  for (int n : {16, 22, 24, 32, 48, 64, 128}) {
+    const QImage img = Picture(("appicon_" + std::to_string(n)).c_str());
+    if (!img.isNull()) icon.addPixmap(QPixmap::fromImage(img));
   }
   return icon;
 }
@@ -147,10 +136,8 @@ void TPickList::wheelEvent(QWheelEvent* e) {
 
 // ---- pictures ----
 
-TPicture::TPicture(QWidget* parent, const QString& resource, QRgb transparent, QSize size) : QWidget(parent) {
+TPicture::TPicture(QWidget* parent, const char* picture, QSize size) : QWidget(parent), image_(Picture(picture)) {
   resize(size);
-  QImage img(resource);
-  if (!img.isNull()) image_ = Keyed(img, transparent);
   // The pictures only show; mouse input goes to the instrument picture below.
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -180,7 +167,7 @@ void TLcdView::paintEvent(QPaintEvent*) {
 }
 
 TImageDevice::TImageDevice(QWidget* parent, TFormORB720DemoMain* form)
-    : TPicture(parent, ":/pictures/device.png", kWhite, QSize(227, 448)), form_(form) {
+    : TPicture(parent, "device", QSize(227, 448)), form_(form) {
   setAttribute(Qt::WA_TransparentForMouseEvents, false);
   setMouseTracking(true);
 }
@@ -203,10 +190,7 @@ void TImageDevice::mouseReleaseEvent(QMouseEvent* e) {
 
 TFormORB720DemoMain::TFormORB720DemoMain() : TFormORB720DemoMain(Options{}) {}
 
-static void InitPictures() { Q_INIT_RESOURCE(pictures); }
-
 TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
-  InitPictures();
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(473, 553);
@@ -225,7 +209,8 @@ TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
   imageDevice_ = new TImageDevice(this, this);
   imageDevice_->move(kDevicePos);
   for (int i = 0; i < 4; ++i) {
-    auto* b = new TPicture(this, QStringLiteral(":/pictures/button%1.png").arg(i + 1), kRed, QSize(48, 56));
+    const std::string name = "button" + std::to_string(i + 1);
+    auto* b = new TPicture(this, name.c_str(), QSize(48, 56));
     b->move(kButtonPos[i]);
     b->hide();
     buttonImages_[static_cast<std::size_t>(i)] = b;
@@ -271,19 +256,19 @@ void TFormORB720DemoMain::BuildToolBar() {
   comboLanguage_->setGeometry(8, 24, 89, 21);
   comboLanguage_->setEditable(false);
   comboLanguage_->setFocusPolicy(Qt::NoFocus);
-  auto makeButton = [this](int x, const QString& icon) {
+  auto makeButton = [this](int x, const char* icon) {
     auto* b = new QToolButton(toolBar_);
     b->setGeometry(x, 0, 104, 52);
     b->setAutoRaise(true);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    b->setIcon(QIcon(QPixmap(icon)));
+    b->setIcon(QIcon(QPixmap::fromImage(Picture(icon))));
     b->setIconSize(QSize(32, 32));
     b->setFocusPolicy(Qt::NoFocus);
     return b;
   };
-  overviewButton_ = makeButton(121, ":/pictures/icon_overview.png");
-  aboutButton_ = makeButton(225, ":/pictures/icon_about.png");
-  exitButton_ = makeButton(337, ":/pictures/icon_exit.png");
+  overviewButton_ = makeButton(121, "icon_overview");
+  aboutButton_ = makeButton(225, "icon_about");
+  exitButton_ = makeButton(337, "icon_exit");
   connect(overviewButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonOverviewClick(); }); });
   connect(aboutButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonAboutClick(); }); });
   connect(exitButton_, &QToolButton::clicked, this, [this] { Guarded([this] { ToolButtonExitClick(); }); });

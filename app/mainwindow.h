@@ -16,8 +16,8 @@ class TDevice;
 // Title of the message boxes: string 300 in the window's language.
 QString ApplicationTitle();
 
-// The application icon at each size it is drawn in; the dialogs take it
-// from the main window.
+// The application icon at each size the window gives the display server; the
+// dialogs take it from the main window.
 QIcon ApplicationIcon();
 
 // A pick-only list: it changes only by opening it and picking an entry.
@@ -30,11 +30,11 @@ class TPickList : public QComboBox {
   void wheelEvent(QWheelEvent* e) override;
 };
 
-// A picture drawn with one colour as transparent, never smoothed.
+// One of the linked-in pictures, never smoothed.
 class TPicture : public QWidget {
   Q_OBJECT
  public:
-  TPicture(QWidget* parent, const QString& resource, QRgb transparent, QSize size);
+  TPicture(QWidget* parent, const char* picture, QSize size);
   void SetImage(const QImage& image);
 
  protected:

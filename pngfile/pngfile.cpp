@@ -71,3 +71,25 @@ bool ReadPngData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std
   }
   return FinishRead(pi, img, error, "PNG data");
 }
+
+bool ReadPngArgbData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error) {
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&pi, data, size)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, "PNG data", why.c_str());
+  }
+  pi.format = PNG_FORMAT_ARGB;
+  std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
+  if (!png_image_finish_read(&pi, nullptr, rows.data(), 0, nullptr)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, "PNG data", why.c_str());
+  }
+  img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
+  for (std::size_t i = 0; i < img.px.size(); ++i)
+    img.px[i] = static_cast<std::uint32_t>(rows[4 * i]) << 24 | static_cast<std::uint32_t>(rows[4 * i + 1]) << 16 |
+                static_cast<std::uint32_t>(rows[4 * i + 2]) << 8 | rows[4 * i + 3];
+  return true;
+}

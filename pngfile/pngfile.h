@@ -26,3 +26,6 @@ bool WritePng(const std::string& path, const TRgbImage& img, std::string* error 
 bool ReadPng(const std::string& path, TRgbImage& img, std::string* error = nullptr);
 // The same for a PNG held in memory (pictures linked into a program).
 bool ReadPngData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error = nullptr);
+// A PNG held in memory with its alpha kept: px holds 0xAARRGGBB, not
+// premultiplied (a picture without alpha reads as opaque).
+bool ReadPngArgbData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error = nullptr);

@@ -8,8 +8,11 @@
 #include <QRectF>
 #include <QString>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
+
+#include "pictures.h"
 
 namespace {
 
@@ -262,6 +265,43 @@ TEST(Artwork, ApplicationIconAtEveryThemeSize) {
   QFile svg(theme + QStringLiteral("scalable/apps/com.example.orb720demo.svg"));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
   EXPECT_TRUE(svg.readAll().contains("viewBox=\"0 0 256 256\""));
+}
+
+// What the window draws comes from a build step, not from Qt's reader at
+// start: every linked-in picture must be the committed file as Qt reads it,
+// premultiplied, with the instrument's and the caps' key colour cleared.
+TEST(Artwork, LinkedPicturesAreTheFilesAsQtReadsThem) {
+  ASSERT_GE(kEmbeddedPictureCount, 9u + 7u);
+  for (std::size_t i = 0; i < kEmbeddedPictureCount; ++i) {
+    const QString name = QString::fromLatin1(kEmbeddedPictures[i]->name);
+    SCOPED_TRACE(name.toStdString());
+    QString file = Pic(name + QStringLiteral(".png"));
+    if (name.startsWith(QStringLiteral("appicon_"))) {
+      const QString n = name.mid(8);
+      file = QStringLiteral(ORB_SOURCE_DIR "/resources/icons/hicolor/%1x%1/apps/com.example.orb720demo.png").arg(n);
+    }
+    QImage want = QImage(file).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_FALSE(want.isNull());
+    const QRgb key = name == QStringLiteral("device") ? kWhite : name.startsWith(QStringLiteral("button")) ? kRed : 0;
+    int cleared = 0;
+    for (int y = 0; y < want.height(); ++y)
+      for (int x = 0; x < want.width(); ++x)
+        if (key && (want.pixel(x, y) | 0xFF000000u) == key) {
+          want.setPixel(x, y, 0);
+          ++cleared;
+        }
+    if (key) {
+      EXPECT_GT(cleared, 0);
+    }
+    const QImage got = Picture(kEmbeddedPictures[i]->name);
+    ASSERT_EQ(got.size(), want.size());
+    ASSERT_EQ(got.format(), QImage::Format_ARGB32_Premultiplied);
+    int differ = 0;
+    for (int y = 0; y < want.height(); ++y)
+      differ += std::memcmp(got.constScanLine(y), want.constScanLine(y), static_cast<std::size_t>(want.width()) * 4) != 0;
+    EXPECT_EQ(differ, 0) << "rows that differ";
+  }
+  EXPECT_TRUE(Picture("no such picture").isNull());
 }
 
 }  // namespace
