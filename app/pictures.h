@@ -3,16 +3,8 @@
 // the painter draws, so that the window decodes nothing at start and never
 // needs Qt's image readers or the plugins they look for.
 #include <QImage>
-#include <cstddef>
-#include <cstdint>
 
-struct TEmbeddedPicture {
-  const char* name;  // the file's name without ".png"
-  int width, height;
-  const std::uint32_t* pixels;  // 0xAARRGGBB, premultiplied, key colour cleared
-};
-extern const TEmbeddedPicture* const kEmbeddedPictures[];
-extern const std::size_t kEmbeddedPictureCount;
+#include "picture_data.h"
 
 // The picture over the linked-in pixels (no copy), or a null image for a
 // name that is not linked in.

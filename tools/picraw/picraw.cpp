@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   const bool keyed = keyArg != "-";
   const std::uint32_t key = keyed ? 0xFF000000u | static_cast<std::uint32_t>(std::strtoul(keyArg.c_str(), nullptr, 16)) : 0;
 
-  std::string text = "// Generated from " + in + "; do not edit.\n#include \"pictures.h\"\n\nnamespace {\n" +
+  std::string text = "// Generated from " + in + "; do not edit.\n#include \"picture_data.h\"\n\nnamespace {\n" +
                      "alignas(16) const std::uint32_t kPixels[] = {";
   char word[16];
   for (std::size_t i = 0; i < img.px.size(); ++i) {
