@@ -25,7 +25,6 @@ gone() {  # window
   done
   fail "window $1 did not close"
 }
-shot() { import -window root "$work/$1.png"; }
 # The closed language list, cut from a screenshot (client 13..101, 24..44).
 list_pixels() { convert "$work/$1.png" -crop "89x21+$((X + 13))+$((Y + 24))" -depth 8 rgb:- | md5sum; }
 

@@ -2,32 +2,14 @@
 # End to end: measure a route point and click Exit while "Measuring..." is
 # shown. The program must end at once and leave a complete settings file.
 set -euo pipefail
-exe="$1"
-work=$(mktemp -d)
-app=""
+source "$(dirname "$0")/xlib.sh"
+# Killed hard if it hangs: the point is that it ends by itself.
 trap 'kill -9 $app 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$exe" "$work/ORB720Demo"
+cp "$1" "$work/ORB720Demo"
 ini="$work/ORB720Demo.INI"
+start_x
+start_app "$work/ORB720Demo"
 
-source "$(dirname "$0")/xserver.sh"
-start_xvfb
-
-LANG=en_US.UTF-8 "$work/ORB720Demo" &
-app=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --name "ORB-720 Demo" 2>/dev/null | head -1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || { echo "window did not appear"; exit 1; }
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y of the client area
-
-shot() { import -window root "$work/screen.png"; }
-pixel() {  # pixel at client (x, y) of the window in the last shot, as #RRGGBB
-  convert "$work/screen.png" -crop "1x1+$((X + $1))+$((Y + $2))" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -1
-}
 # Does LCD row y show blue between x0 and x1 (text drawn in colour 3)?
 lcd_row_has_blue() {
   convert "$work/screen.png" -crop "$(($3 - $2 + 1))x1+$((X + 174 + $2))+$((Y + 145 + $1))" -depth 8 txt:- |

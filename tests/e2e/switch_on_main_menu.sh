@@ -2,31 +2,10 @@
 # End to end: start the real simulator on its own X server, switch it on with
 # a long press of button 2, and find the main menu in a screenshot of the LCD.
 set -euo pipefail
-exe="$1"
-work=$(mktemp -d)
-trap 'kill $app $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-cp "$exe" "$work/ORB720Demo"
-
-source "$(dirname "$0")/xserver.sh"
-start_xvfb
-
-LANG=en_US.UTF-8 "$work/ORB720Demo" &
-app=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --name "ORB-720 Demo" 2>/dev/null | head -1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || { echo "window did not appear"; exit 1; }
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y of the client area
-
-shot() { import -window root "$work/screen.png"; }
-pixel() {  # pixel at client (x, y) of the window in the last shot, as #RRGGBB
-  convert "$work/screen.png" -crop "1x1+$((X + $1))+$((Y + $2))" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -1
-}
-lcd() { pixel $((174 + $1)) $((145 + $2)); }
+source "$(dirname "$0")/xlib.sh"
+cp "$1" "$work/ORB720Demo"
+start_x
+start_app "$work/ORB720Demo"
 
 shot
 off=$(lcd 64 80)

@@ -17,18 +17,44 @@ source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 start_x() { start_xvfb; }
 
 # Starts the program and waits for its main window; X, Y: its client area.
+# What the program prints goes to $work/app.log, shown if it does not come up.
 start_app() {  # executable
-  LANG=en_US.UTF-8 "$1" &
+  LANG=en_US.UTF-8 "$1" >"$work/app.log" 2>&1 &
   app=$!
   wid=""
-  for _ in $(seq 100); do
+  for _ in $(seq 150); do
     wid=$(xdotool search --onlyvisible --name "ORB-720" 2>/dev/null | head -1 || true)
     [ -n "$wid" ] && break
+    if ! kill -0 "$app" 2>/dev/null; then
+      local status=0
+      wait "$app" || status=$?
+      app=""
+      cat "$work/app.log"
+      fail "$1 ended with status $status before its window appeared"
+    fi
     sleep 0.1
   done
-  [ -n "$wid" ] || fail "window of $1 did not appear"
+  [ -n "$wid" ] || { cat "$work/app.log"; fail "window of $1 did not appear"; }
   sleep 0.5
   eval "$(xdotool getwindowgeometry --shell "$wid")"
+}
+
+# A screenshot of the whole screen, $work/<name>.png; pixel reads the last
+# one named "screen".
+shot() { import -window root "$work/${1:-screen}.png"; }
+pixel() {  # pixel at client (x, y) of the main window, as #RRGGBB
+  convert "$work/screen.png" -crop "1x1+$((X + $1))+$((Y + $2))" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}' | head -1
+}
+lcd() { pixel $((174 + $1)) $((145 + $2)); }  # the LCD sits at client (174, 145)
+
+# Top-level windows on the screen: popups and dialogs add one each.
+visible_windows() { xdotool search --onlyvisible --maxdepth 1 --name '' 2>/dev/null | wc -l; }
+await_windows() {  # count what
+  for _ in $(seq 100); do
+    [ "$(visible_windows)" = "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "$2"
 }
 
 click() { xdotool mousemove --window "$wid" "$1" "$2" click 1; }
@@ -45,11 +71,15 @@ exit_app() {
 prop() {  # window property
   xprop -id "$1" "$2" | sed -n 's/^[^=]*= "\(.*\)"$/\1/p'
 }
-# Both caption properties must be exactly the text.
+# Both caption properties must be exactly the text, within five seconds.
 expect_caption() {  # window text what
   local net wm
-  net=$(prop "$1" _NET_WM_NAME)
-  wm=$(prop "$1" WM_NAME)
+  for _ in $(seq 50); do
+    net=$(prop "$1" _NET_WM_NAME)
+    wm=$(prop "$1" WM_NAME)
+    [ "$net" = "$2" ] && [ "$wm" = "$2" ] && break
+    sleep 0.1
+  done
   echo "$3: _NET_WM_NAME \"$net\", WM_NAME \"$wm\""
   [ "$net" = "$2" ] || fail "$3 _NET_WM_NAME is \"$net\", not \"$2\""
   [ "$wm" = "$2" ] || fail "$3 WM_NAME is \"$wm\", not \"$2\""
@@ -64,13 +94,15 @@ expect_icon() {  # window what
 
 # Picks an entry of the language list: open it, then walk to the entry.
 choose() {  # steps-down-from-current
+  local before
+  before=$(visible_windows)
   click 57 34
-  sleep 0.4
+  await_windows $((before + 1)) "the language list did not open"
   local keys=()
   local n=$1
   while [ "$n" -gt 0 ]; do keys+=(Down); n=$((n - 1)); done
   while [ "$n" -lt 0 ]; do keys+=(Up); n=$((n + 1)); done
   [ ${#keys[@]} -gt 0 ] && xdotool key "${keys[@]}"
   xdotool key Return
-  sleep 0.5
+  await_windows "$before" "the language list did not close"
 }
