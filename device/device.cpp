@@ -48,6 +48,7 @@ TDevice::~TDevice() {
     closing_ = true;
     while (!finished_) {
       ServeLocked(lk);
+      lk.lock();
       reqCv_.wait(lk, [this] { return finished_ || request_ != Request::None; });
     }
   }
@@ -246,7 +247,10 @@ void TDevice::ServeRequests() {
 
 void TDevice::ServeLocked(std::unique_lock<std::mutex>& lk) {
   const Request r = request_;
-  if (r == Request::None) return;
+  if (r == Request::None) {
+    lk.unlock();
+    return;
+  }
   request_ = Request::None;
   const std::string text = requestText_;
   const QString title = title_;
@@ -264,5 +268,8 @@ void TDevice::ServeLocked(std::unique_lock<std::mutex>& lk) {
     lk.lock();
   }
   requestDone_ = true;
+  // Signalled with the lock let go: woken under it, the device thread would
+  // only block again on the lock, a third wake-up per frame.
+  lk.unlock();
   reqCv_.notify_all();
 }

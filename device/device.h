@@ -82,6 +82,7 @@ class TDevice : public QThread, public IDeviceHost {
   // Hands a request to the window thread and waits until it has been served.
   void AskWindow(Request r, const std::string& text = {});
   Q_INVOKABLE void ServeRequests();
+  // Serves the pending request, if any; returns with lk released.
   void ServeLocked(std::unique_lock<std::mutex>& lk);
 
   TDeviceButtons buttons_;
