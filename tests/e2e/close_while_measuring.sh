@@ -4,7 +4,7 @@
 set -euo pipefail
 source "$(dirname "$0")/xlib.sh"
 # Killed hard if it hangs: the point is that it ends by itself.
-trap 'kill -9 $app 2>/dev/null || true; kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill -9 $app 2>/dev/null || true; stop_xvfb; rm -rf "$work"' EXIT
 cp "$1" "$work/ORB720Demo"
 ini="$work/ORB720Demo.INI"
 start_x

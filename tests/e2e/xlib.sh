@@ -5,7 +5,7 @@ work=$(mktemp -d)
 app=""
 xvfb=""
 wid=""
-trap 'kill $app $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $app 2>/dev/null || true; stop_xvfb; rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8
 # Whatever the program keeps per user stays in the scratch folder.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
