@@ -47,7 +47,7 @@ TDevice::~TDevice() {
     std::unique_lock<std::mutex> lk(reqMutex_);
     closing_ = true;
     while (!finished_) {
-      ServeLocked(lk);
+      ServeAndUnlock(lk);
       lk.lock();
       reqCv_.wait(lk, [this] { return finished_ || request_ != Request::None; });
     }
@@ -242,10 +242,10 @@ void TDevice::AskWindow(Request r, const std::string& text) {
 
 void TDevice::ServeRequests() {
   std::unique_lock<std::mutex> lk(reqMutex_);
-  ServeLocked(lk);
+  ServeAndUnlock(lk);
 }
 
-void TDevice::ServeLocked(std::unique_lock<std::mutex>& lk) {
+void TDevice::ServeAndUnlock(std::unique_lock<std::mutex>& lk) {
   const Request r = request_;
   if (r == Request::None) {
     lk.unlock();

@@ -83,7 +83,7 @@ class TDevice : public QThread, public IDeviceHost {
   void AskWindow(Request r, const std::string& text = {});
   Q_INVOKABLE void ServeRequests();
   // Serves the pending request, if any; returns with lk released.
-  void ServeLocked(std::unique_lock<std::mutex>& lk);
+  void ServeAndUnlock(std::unique_lock<std::mutex>& lk);
 
   TDeviceButtons buttons_;
   QImage* screen_;
