@@ -32,21 +32,36 @@ bool WritePng(const std::string& path, const TRgbImage& img, std::string* error)
 }
 
 namespace {
-// Finishes a read begun on pi: 8-bit RGB, alpha composited on black.
-bool FinishRead(png_image& pi, TRgbImage& img, std::string* error, const std::string& name) {
-  pi.format = PNG_FORMAT_RGB;
+// Finishes a read begun on pi: 8-bit, alpha kept (0xAARRGGBB) or composited
+// on black (0xRRGGBB).
+bool FinishRead(png_image& pi, TRgbImage& img, std::string* error, const std::string& name, bool keepAlpha) {
+  pi.format = keepAlpha ? PNG_FORMAT_ARGB : PNG_FORMAT_RGB;
+  const std::size_t channels = keepAlpha ? 4 : 3;
   std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
   const png_color black{0, 0, 0};
-  if (!png_image_finish_read(&pi, &black, rows.data(), 0, nullptr)) {
+  if (!png_image_finish_read(&pi, keepAlpha ? nullptr : &black, rows.data(), 0, nullptr)) {
     const std::string why = pi.message;
     png_image_free(&pi);
     return Fail(error, name, why.c_str());
   }
   img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
-  for (std::size_t i = 0; i < img.px.size(); ++i)
-    img.px[i] = static_cast<std::uint32_t>(rows[3 * i]) << 16 | static_cast<std::uint32_t>(rows[3 * i + 1]) << 8 |
-                rows[3 * i + 2];
+  for (std::size_t i = 0; i < img.px.size(); ++i) {
+    std::uint32_t v = 0;
+    for (std::size_t c = 0; c < channels; ++c) v = v << 8 | rows[channels * i + c];
+    img.px[i] = v;
+  }
   return true;
+}
+
+bool ReadMemory(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error, bool keepAlpha) {
+  png_image pi{};
+  pi.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&pi, data, size)) {
+    const std::string why = pi.message;
+    png_image_free(&pi);
+    return Fail(error, "PNG data", why.c_str());
+  }
+  return FinishRead(pi, img, error, "PNG data", keepAlpha);
 }
 }  // namespace
 
@@ -58,38 +73,13 @@ bool ReadPng(const std::string& path, TRgbImage& img, std::string* error) {
     png_image_free(&pi);
     return Fail(error, path, why.c_str());
   }
-  return FinishRead(pi, img, error, path);
+  return FinishRead(pi, img, error, path, false);
 }
 
 bool ReadPngData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error) {
-  png_image pi{};
-  pi.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&pi, data, size)) {
-    const std::string why = pi.message;
-    png_image_free(&pi);
-    return Fail(error, "PNG data", why.c_str());
-  }
-  return FinishRead(pi, img, error, "PNG data");
+  return ReadMemory(data, size, img, error, false);
 }
 
 bool ReadPngArgbData(const std::uint8_t* data, std::size_t size, TRgbImage& img, std::string* error) {
-  png_image pi{};
-  pi.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&pi, data, size)) {
-    const std::string why = pi.message;
-    png_image_free(&pi);
-    return Fail(error, "PNG data", why.c_str());
-  }
-  pi.format = PNG_FORMAT_ARGB;
-  std::vector<png_byte> rows(PNG_IMAGE_SIZE(pi));
-  if (!png_image_finish_read(&pi, nullptr, rows.data(), 0, nullptr)) {
-    const std::string why = pi.message;
-    png_image_free(&pi);
-    return Fail(error, "PNG data", why.c_str());
-  }
-  img = TRgbImage(static_cast<int>(pi.width), static_cast<int>(pi.height), 0);
-  for (std::size_t i = 0; i < img.px.size(); ++i)
-    img.px[i] = static_cast<std::uint32_t>(rows[4 * i]) << 24 | static_cast<std::uint32_t>(rows[4 * i + 1]) << 16 |
-                static_cast<std::uint32_t>(rows[4 * i + 2]) << 8 | rows[4 * i + 3];
-  return true;
+  return ReadMemory(data, size, img, error, true);
 }
