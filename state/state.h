@@ -24,12 +24,10 @@ struct TProgramState {
 extern TProgramState CProgramState;
 
 // Backlight is stored from both threads; keep the stores and loads whole.
-inline void SetBacklight(std::uint16_t v) {
-  std::atomic_ref<std::uint16_t>(CProgramState.Backlight).store(v, std::memory_order_relaxed);
-}
-inline std::uint16_t GetBacklight() {
-  return std::atomic_ref<std::uint16_t>(CProgramState.Backlight).load(std::memory_order_relaxed);
-}
+// The compiler's atomic built-ins rather than std::atomic_ref, which the
+// browser build's C++ library lacks; both compilers and TSan know them.
+inline void SetBacklight(std::uint16_t v) { __atomic_store_n(&CProgramState.Backlight, v, __ATOMIC_RELAXED); }
+inline std::uint16_t GetBacklight() { return __atomic_load_n(&CProgramState.Backlight, __ATOMIC_RELAXED); }
 
 struct TInitDeviceInfo {
   std::int16_t MenuMode = 0;
