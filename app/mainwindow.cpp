@@ -21,6 +21,7 @@
 #include "host.h"
 #include "language.h"
 #include "overview.h"
+#include "devicepanel.h"
 #include "persist.h"
 #include "pictures.h"
 #include "state.h"
@@ -28,18 +29,7 @@
 #include "tracelog.h"
 
 namespace {
-// Hit rectangles in instrument-picture coordinates, both ends inclusive, in
-// button table order (button codes 1..4).
-struct HitRect {
-  int x0, x1, y0, y1;
-};
-constexpr HitRect kButtonRects[4] = {
-    {126, 173, 332, 387}, {54, 101, 252, 307}, {54, 101, 332, 387}, {127, 174, 252, 307}};
-constexpr HitRect kLcdRect{50, 177, 65, 224};
-constexpr QPoint kDevicePos{124, 80};
-constexpr QPoint kButtonPos[4] = {{250, 412}, {178, 332}, {178, 412}, {251, 332}};
-
-bool Inside(const HitRect& r, int x, int y) { return x >= r.x0 && x <= r.x1 && y >= r.y0 && y <= r.y1; }
+constexpr QPoint kDevicePos{panel::kDevice.x, panel::kDevice.y};
 
 QString FromCp1251(const std::string& s) {
   const std::u16string u = Cp1251ToUtf16(s);
@@ -204,14 +194,15 @@ TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
   // 1. widgets
   BuildToolBar();
   screen_ = new TLcdView(this);
-  screen_->move(174, 145);
+  screen_->move(panel::kLcd.x, panel::kLcd.y);
   screen_->setMouseTracking(true);
   imageDevice_ = new TImageDevice(this, this);
   imageDevice_->move(kDevicePos);
   for (int i = 0; i < 4; ++i) {
     const std::string name = "button" + std::to_string(i + 1);
-    auto* b = new TPicture(this, name.c_str(), QSize(48, 56));
-    b->move(kButtonPos[i]);
+    const TPanelRect& r = panel::kButtons[i];
+    auto* b = new TPicture(this, name.c_str(), QSize(r.w, r.h));
+    b->move(r.x, r.y);
     b->hide();
     buttonImages_[static_cast<std::size_t>(i)] = b;
   }
@@ -223,13 +214,14 @@ TFormORB720DemoMain::TFormORB720DemoMain(Options options) {
   // 4. stacking, bottom to top
   screen_->lower();
   imageDevice_->raise();
-  for (int i : {1, 3, 2, 0}) buttonImages_[static_cast<std::size_t>(i)]->raise();
+  for (int i : panel::kButtonStacking) buttonImages_[static_cast<std::size_t>(i)]->raise();
   // 6.
   TDevice::Config config;
   config.powerOffMs = options.powerOffMs;
   config.backlightMs = options.backlightMs;
   device_ = std::make_unique<TDevice>(&screen_->Image, [this] { screen_->update(); }, config);
   DeviceThread = device_.get();
+  pointers_ = std::make_unique<TPanelPointers>(device_->Buttons().Pad());
   device_->OnSwitchedOff = [this] { SaveDeviceState(iniPath_); };
   // 7.
   FillLanguageList();
@@ -294,15 +286,16 @@ void TFormORB720DemoMain::ComboBoxLanguageChange() {
   ApplyLanguageChange(g_languages, comboLanguage_->currentIndex(), InitDeviceInfo, target);
 }
 
+void TFormORB720DemoMain::ShowPressedPictures() {
+  for (std::size_t i = 0; i < buttonImages_.size(); ++i) buttonImages_[i]->setVisible((pointers_->Shown() >> i) & 1u);
+}
+
 void TFormORB720DemoMain::ImageDeviceMouseDown(Qt::MouseButton button, int x, int y) {
   if (button != Qt::LeftButton) return;
-  pressedIndex_ = HitButton(x, y);
   buttonDown_ = true;
-  if (pressedIndex_ >= 0) {
-    buttonImages_[static_cast<std::size_t>(pressedIndex_)]->show();
-    device_->Buttons().Press(static_cast<std::int16_t>(pressedIndex_ + 1));
-  }
-  if (HitLcd(x, y)) {
+  const bool onLcd = pointers_->Down(kMousePointer, x, y);
+  ShowPressedPictures();
+  if (onLcd) {
     if (QClipboard* cb = QGuiApplication::clipboard()) cb->setImage(screen_->Image.copy());
   }
 }
@@ -323,8 +316,8 @@ void TFormORB720DemoMain::ImageDeviceMouseMove(int x, int y) {
 void TFormORB720DemoMain::ImageDeviceMouseUp(Qt::MouseButton button) {
   if (button != Qt::LeftButton) return;
   buttonDown_ = false;
-  for (TPicture* b : buttonImages_) b->hide();
-  if (pressedIndex_ != -1) device_->Buttons().Release();
+  pointers_->Up(kMousePointer);
+  ShowPressedPictures();
 }
 
 void TFormORB720DemoMain::CancelPress() {
@@ -351,13 +344,11 @@ void TFormORB720DemoMain::ToolButtonAboutClick() {
 
 void TFormORB720DemoMain::ToolButtonExitClick() { close(); }
 
-int TFormORB720DemoMain::HitButton(int x, int y) {
-  for (int i = 0; i < 4; ++i)
-    if (Inside(kButtonRects[i], x, y)) return i;
-  return -1;
-}
+int TFormORB720DemoMain::HitButton(int x, int y) { return ::HitButton(x, y); }
 
-bool TFormORB720DemoMain::HitLcd(int x, int y) { return Inside(kLcdRect, x, y); }
+bool TFormORB720DemoMain::HitLcd(int x, int y) { return ::HitLcd(x, y); }
+
+int TFormORB720DemoMain::PressedIndex() const { return pointers_ ? pointers_->PressedIndex() : -1; }
 
 void TFormORB720DemoMain::FormClose() {
   if (closed_) return;
@@ -370,6 +361,7 @@ void TFormORB720DemoMain::FormClose() {
     // The window still closes; the user is told that the settings were not kept.
     QMessageBox::critical(this, ApplicationTitle(), QString::fromStdString(e.Message));
   }
+  pointers_.reset();
   device_.reset();
   DeviceThread = nullptr;
 }

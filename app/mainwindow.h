@@ -12,6 +12,7 @@
 #include <string>
 
 class TDevice;
+class TPanelPointers;
 
 // Title of the message boxes: string 300 in the window's language.
 QString ApplicationTitle();
@@ -108,7 +109,7 @@ class TFormORB720DemoMain : public QWidget {
   QToolButton* ToolButtonOverview() const { return overviewButton_; }
   QToolButton* ToolButtonAbout() const { return aboutButton_; }
   QLabel* LabelLanguage() const { return labelLanguage_; }
-  int PressedIndex() const { return pressedIndex_; }
+  int PressedIndex() const;
 
   // Runs a handler; an error escaping it is shown in the error box, since it
   // must not cross Qt's event dispatch.
@@ -127,6 +128,8 @@ class TFormORB720DemoMain : public QWidget {
   void FillLanguageList();
   // A press whose release will never reach the picture ends as a release.
   void CancelPress();
+  void ShowPressedPictures();
+  static constexpr int kMousePointer = 0;
 
   std::string iniPath_;
   QWidget* toolBar_ = nullptr;
@@ -138,8 +141,8 @@ class TFormORB720DemoMain : public QWidget {
   TLcdView* screen_ = nullptr;
   TImageDevice* imageDevice_ = nullptr;
   std::array<TPicture*, 4> buttonImages_{};
-  int pressedIndex_ = -1;
   bool buttonDown_ = false;  // a left press on the picture awaits its release
   bool closed_ = false;
   std::unique_ptr<TDevice> device_;
+  std::unique_ptr<TPanelPointers> pointers_;  // the mouse on the instrument picture
 };
