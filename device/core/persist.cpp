@@ -35,6 +35,48 @@ constexpr TKeyDef kKeys[] = {
     {"FreqDimension", &TInitDeviceInfo::FreqDimension, 1},
 };
 
+// TIniText read and written as TIniFile is.
+class TIniTextProfile {
+ public:
+  explicit TIniTextProfile(std::string text) : text_(std::move(text)) {}
+  std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
+    std::string v;
+    std::int32_t result = def;
+    return text_.Find(section, key, v) && ParseProfileInt(v, result) ? result : def;
+  }
+  std::string ReadString(std::string_view section, std::string_view key, const std::string& def) const {
+    std::string v;
+    return text_.Find(section, key, v) ? v : def;
+  }
+  void WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    text_.Set(section, key, std::to_string(value));
+  }
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    text_.Set(section, key, value);
+  }
+  const std::string& Text() const { return text_.Text(); }
+
+ private:
+  TIniText text_;
+};
+
+template <class Profile>
+void ReadDeviceStateFrom(const Profile& ini) {
+  for (const TKeyDef& k : kKeys) {
+    // Out-of-range values keep their low 16 bits, as the instrument would.
+    InitDeviceInfo.*k.field = static_cast<std::int16_t>(ini.ReadInteger(kStateSection, k.key, k.def));
+    if (k.field == &TInitDeviceInfo::HighFrequency)
+      TraceLog().Add("TForm() InitDeviceInfo.HighFrequency = " + std::to_string(InitDeviceInfo.HighFrequency));
+  }
+  InitDeviceInfo.LanguageName = ini.ReadString("Language", "Name", "");
+}
+
+template <class Profile>
+void WriteDeviceStateTo(Profile& ini) {
+  for (const TKeyDef& k : kKeys) ini.WriteInteger(kStateSection, k.key, InitDeviceInfo.*k.field);
+  ini.WriteString("Language", "Name", InitDeviceInfo.LanguageName);
+}
+
 }  // namespace
 
 std::string IniFileName(const std::string& executablePath) {
@@ -77,16 +119,9 @@ std::string SettingsFilePath(const std::string& executablePath, const std::funct
   return (config / beside.filename()).string();
 }
 
-void ReadDeviceState(const std::string& path) {
-  const TIniFile ini(path);
-  for (const TKeyDef& k : kKeys) {
-    // Out-of-range values keep their low 16 bits, as the instrument would.
-    InitDeviceInfo.*k.field = static_cast<std::int16_t>(ini.ReadInteger(kStateSection, k.key, k.def));
-    if (k.field == &TInitDeviceInfo::HighFrequency)
-      TraceLog().Add("TForm() InitDeviceInfo.HighFrequency = " + std::to_string(InitDeviceInfo.HighFrequency));
-  }
-  InitDeviceInfo.LanguageName = ini.ReadString("Language", "Name", "");
-}
+void ReadDeviceState(const std::string& path) { ReadDeviceStateFrom(TIniFile(path)); }
+
+void ReadDeviceStateText(const std::string& text) { ReadDeviceStateFrom(TIniTextProfile(text)); }
 
 void CopyStateToInitDeviceInfo() {
   if (FirstStart) return;
@@ -107,8 +142,13 @@ void CopyStateToInitDeviceInfo() {
 
 void WriteDeviceState(const std::string& path, const TIniWriteFn& writer) {
   TIniFile ini(path, writer);
-  for (const TKeyDef& k : kKeys) ini.WriteInteger(kStateSection, k.key, InitDeviceInfo.*k.field);
-  ini.WriteString("Language", "Name", InitDeviceInfo.LanguageName);
+  WriteDeviceStateTo(ini);
+}
+
+std::string DeviceStateText(const std::string& previous) {
+  TIniTextProfile ini(previous);
+  WriteDeviceStateTo(ini);
+  return ini.Text();
 }
 
 void SaveDeviceState(const std::string& path) {

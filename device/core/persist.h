@@ -25,6 +25,10 @@ bool FolderWritable(const std::string& folder);
 // defaults. Traces the HighFrequency value as it is read.
 void ReadDeviceState(const std::string& path);
 
+// The same from settings text kept elsewhere (the browser's storage); text
+// that is no profile of ours reads as the defaults.
+void ReadDeviceStateText(const std::string& text);
+
 // CProgramState -> InitDeviceInfo. Before the first switch-on of the run the
 // live record holds only zeros, so InitDeviceInfo is then kept as read.
 void CopyStateToInitDeviceInfo();
@@ -32,6 +36,10 @@ void CopyStateToInitDeviceInfo();
 // InitDeviceInfo -> file, key by key; raises Exception("Unable to write to
 // <path>") at the first key that cannot be written, the keys before it stay.
 void WriteDeviceState(const std::string& path, const TIniWriteFn& writer = WriteFileReplacing);
+
+// InitDeviceInfo written into the settings text previous (its other
+// sections and keys kept), as the file would hold it.
+std::string DeviceStateText(const std::string& previous);
 
 // Copy, then write.
 void SaveDeviceState(const std::string& path);
