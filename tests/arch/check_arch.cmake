@@ -2,7 +2,8 @@
 #   cmake -DCONFIG=<arch_config.cmake> -P check_arch.cmake
 # CONFIG sets SOURCE_DIR, SYSTEM_DIRS (the compiler's own include directories
 # and those of the imported libraries), LAYERS (ORB_LAYERS of the top-level
-# CMakeLists.txt, bottom first, those that exist in this configuration),
+# CMakeLists.txt, bottom first, those that exist in this configuration), HOSTS
+# (ORB_HOSTS: the hosts of the device, which sit side by side),
 # WORK_DIR, GENERATOR, CXX_COMPILER, WITH_QT, ARCHIVES (target=archive of the
 # built layers) and NM.
 #
@@ -10,7 +11,7 @@
 #    --graphviz, and every link edge of the graph CMake writes is held to the
 #    order of LAYERS: a listed target links only targets listed before it,
 #    never a later one nor a target outside the list (tests, tools). No cycle
-#    may appear anywhere in the graph.
+#    may appear anywhere in the graph. No host links another host.
 # 2. The built archives keep to the same order: no layer uses a symbol that
 #    only a layer above it defines (an extern declaration or a header reached
 #    by a relative path would do that behind the graph's back).
@@ -68,7 +69,9 @@ foreach(edge IN LISTS edges)
   if(from_rank LESS 0 OR shape_${to} STREQUAL "egg")
     continue()  # tests and tools sit on top; an executable is a build tool, not linked
   endif()
-  if(to_rank LESS 0)
+  if(from IN_LIST HOSTS AND to IN_LIST HOSTS)
+    list(APPEND faults "${from} links ${to}: hosts sit side by side")
+  elseif(to_rank LESS 0)
     list(APPEND faults "${from} links ${to}, which is outside the layers")
   elseif(NOT to_rank LESS from_rank)
     list(APPEND faults "${from} links ${to}, which is not below it")
