@@ -1,0 +1,280 @@
+// The page around the firmware: the window's pictures scaled to fit, pointer
+// input, the tool bar and its dialogs, the LCD canvas, the page's one timer
+// and the settings in local storage. The rules themselves are in the wasm
+// (web/webhost.cpp); this script only carries events in and pictures out.
+'use strict';
+(() => {
+  const $ = (s) => document.querySelector(s);
+  const lcd = $('#lcd'), instrument = $('#instrument'), stage = $('#stage');
+  const languageList = $('#language'), notice = $('#notice');
+  const buttons = [1, 2, 3, 4].map((n) => $(`[data-button="${n}"]`));
+  const ctx = lcd.getContext('2d', { alpha: false });
+  const frame = ctx.createImageData(128, 160);
+  const SETTINGS_KEY = 'ORB720Demo.INI';
+  // Put in place by an automated test before the page loads; never by the page.
+  const hooks = window.orb720TestHooks || null;
+  let M = null;  // the module, once it runs
+  let layout = null;  // window pixels: device, lcd, buttons[4], stacking
+  let scale = 1;  // CSS pixels per picture pixel
+  let windowLang = 'en';
+
+  // ---- clock: never back, and on across hidden tabs and a sleeping machine ----
+  const perf0 = performance.now(), wall0 = Date.now();
+  let slept = 0;
+  function now() {
+    const p = performance.now();
+    // Some systems stop the monotonic clock while the machine sleeps; the
+    // wall clock tells how long that was.
+    const lag = Date.now() - wall0 - (p - perf0) - slept;
+    if (lag > 2000) slept += lag;
+    return Math.floor(p + slept);
+  }
+
+  // ---- the device side's waits ----
+  let wakeWait = null;
+  function suspend(ms, wakeable) {
+    if (hooks) hooks.waiting = wakeable ? (ms < 0 ? 'key' : 'key-or-timeout') : 'pause';
+    return new Promise((resolve) => {
+      let timer = 0;
+      const done = () => {
+        clearTimeout(timer);
+        wakeWait = null;
+        if (hooks) hooks.waiting = null;
+        resolve();
+      };
+      if (ms >= 0) timer = setTimeout(done, ms);
+      wakeWait = wakeable ? done : null;
+    });
+  }
+
+  // ---- the page's one timer ----
+  let idleTimer = 0;
+  function arm(at) {
+    clearTimeout(idleTimer);
+    idleTimer = 0;
+    if (at >= 0) idleTimer = setTimeout(() => { idleTimer = 0; M._orb_timers_due(); }, Math.max(0, at - now()));
+  }
+
+  // ---- dialogs ----
+  const errorBox = $('#error');
+  let errorWaiters = [];
+  errorBox.addEventListener('close', () => {
+    const w = errorWaiters;
+    errorWaiters = [];
+    w.forEach((resolve) => resolve());
+  });
+  function showError(title, text) {
+    errorBox.querySelector('h1').textContent = title;
+    errorBox.querySelector('.text').textContent = text;
+    if (!errorBox.open) errorBox.showModal();
+  }
+  function errorClosed() {
+    return errorBox.open ? new Promise((resolve) => errorWaiters.push(resolve)) : Promise.resolve();
+  }
+
+  const NOT_KEPT = {
+    en: 'Settings cannot be kept: this browser blocks its storage for this page, or it is full.',
+    ru: 'Настройки не сохраняются: браузер не даёт этой странице хранилище или оно заполнено.',
+  };
+  function showNotice() {
+    notice.textContent = NOT_KEPT[windowLang];
+    notice.hidden = false;
+  }
+
+  const page = {
+    now,
+    suspend,
+    wake() { if (wakeWait) wakeWait(); },
+    arm,
+    present(rgba) {
+      frame.data.set(rgba);
+      ctx.putImageData(frame, 0, 0);
+      if (hooks) hooks.frames = (hooks.frames || 0) + 1;
+    },
+    showPressed(mask) {
+      buttons.forEach((b, i) => b.classList.toggle('down', ((mask >> i) & 1) === 1));
+    },
+    showError,
+    errorClosed,
+    setLanguages(names, selected) {
+      languageList.replaceChildren(...names.map((n) => new Option(n)));
+      languageList.selectedIndex = selected;
+    },
+    setTexts(title, label, overview, about, langId) {
+      windowLang = langId === 1049 ? 'ru' : 'en';
+      document.documentElement.lang = windowLang;
+      if (!notice.hidden) showNotice();
+      document.title = title;
+      $('#language-label').textContent = label;
+      $('#overview-button span').textContent = overview;
+      $('#about-button span').textContent = about;
+    },
+    locale: () => navigator.language || '',
+    loadSettings() {
+      try {
+        return localStorage.getItem(SETTINGS_KEY) || '';
+      } catch (e) {
+        return null;
+      }
+    },
+    storeSettings(text) {
+      try {
+        localStorage.setItem(SETTINGS_KEY, text);
+        return true;
+      } catch (e) {
+        return false;
+      }
+    },
+    settingsNotKept: showNotice,
+  };
+
+  function text(id) {
+    return M.UTF8ToString(M._orb_window_text(id));
+  }
+
+  // The window's Overview: a box per text, none for a text this language lacks.
+  function openOverview() {
+    cancelPointers();
+    const d = $('#overview');
+    d.querySelector('h1').textContent = text(280);
+    const boxes = d.querySelector('.boxes');
+    boxes.replaceChildren();
+    for (const [title, body] of [[500, 501], [502, 503], [504, 505]]) {
+      const t = text(body);
+      if (!t) continue;
+      const box = document.createElement('fieldset');
+      const legend = text(title);
+      if (legend) box.appendChild(document.createElement('legend')).textContent = legend;
+      for (const line of t.split('\n')) {
+        const p = box.appendChild(document.createElement('p'));
+        p.textContent = line || '\u00a0';
+        if (line.startsWith('\u2022 ')) p.className = 'item';
+      }
+      boxes.appendChild(box);
+    }
+    const more = d.querySelector('.more a');
+    more.textContent = text(506);
+    more.href = text(310);
+    d.querySelector('form button').textContent = text(309);
+    d.showModal();
+  }
+
+  function openAbout() {
+    cancelPointers();
+    const d = $('#about');
+    d.querySelector('h1').textContent = text(304);
+    d.querySelector('.caption').textContent = text(400);
+    d.querySelector('.version').textContent = `${text(401)} ${M.UTF8ToString(M._orb_version())}`;
+    d.querySelector('.copyright').textContent = text(402);
+    d.querySelector('.contacts').textContent = text(403);
+    const web = d.querySelector('.web a');
+    web.textContent = web.href = text(310);
+    d.querySelector('form button').textContent = text(309);
+    d.showModal();
+  }
+
+  // ---- layout: the window's pictures at the window's proportions ----
+  const MARGIN = 24;  // window pixels around the instrument, as below the tool bar
+  function place(el, x, y, w, h) {
+    Object.assign(el.style, { left: `${x * scale}px`, top: `${y * scale}px`, width: `${w * scale}px`, height: `${h * scale}px` });
+  }
+  function doLayout() {
+    if (!layout) return;
+    const dpr = window.devicePixelRatio || 1;
+    const [dx, dy, dw, dh] = layout.slice(0, 4);
+    const w = stage.clientWidth, h = stage.clientHeight;
+    const fit = Math.min(w / (dw + 2 * MARGIN), h / (dh + 2 * MARGIN));
+    // Whole screen pixels per LCD pixel keep the LCD sharp; below one, it
+    // shrinks as it must.
+    const zoom = Math.floor(fit * dpr);
+    scale = zoom >= 1 ? zoom / dpr : fit;
+    const left = Math.round(((w - dw * scale) / 2) * dpr) / dpr;
+    const top = Math.round(((h - dh * scale) / 2) * dpr) / dpr;
+    Object.assign(instrument.style, { left: `${left}px`, top: `${top}px`, width: `${dw * scale}px`, height: `${dh * scale}px` });
+    place($('#device'), 0, 0, dw, dh);
+    const [lx, ly, lw, lh] = layout.slice(4, 8);
+    place(lcd, lx - dx, ly - dy, lw, lh);
+    buttons.forEach((b, i) => {
+      const [bx, by, bw, bh] = layout.slice(8 + 4 * i, 12 + 4 * i);
+      place(b, bx - dx, by - dy, bw, bh);
+    });
+    layout.slice(24, 28).forEach((index, order) => { buttons[index].style.zIndex = String(order + 2); });
+    $('#device').style.zIndex = '1';
+    instrument.hidden = false;
+    if (hooks) hooks.zoom = zoom;
+  }
+
+  // ---- pointers: the primary button of a mouse, every finger, a pen ----
+  function pictureXY(e) {
+    const r = instrument.getBoundingClientRect();
+    return [Math.floor((e.clientX - r.left) / scale), Math.floor((e.clientY - r.top) / scale)];
+  }
+  const down = new Set();
+  function cancelPointers() {
+    if (!M || !down.size) return;
+    down.clear();
+    M._orb_cancel_pointers();
+  }
+  instrument.addEventListener('pointerdown', (e) => {
+    if (!M || e.button !== 0) return;
+    e.preventDefault();
+    instrument.setPointerCapture(e.pointerId);
+    down.add(e.pointerId);
+    const [x, y] = pictureXY(e);
+    if (M._orb_pointer_down(e.pointerId, x, y)) copyLcd();
+  });
+  const up = (e) => {
+    if (!M || !down.delete(e.pointerId)) return;
+    M._orb_pointer_up(e.pointerId);
+  };
+  instrument.addEventListener('pointerup', (e) => { if (e.button === 0 || e.pointerType !== 'mouse') up(e); });
+  instrument.addEventListener('pointercancel', up);
+  instrument.addEventListener('lostpointercapture', up);
+  instrument.addEventListener('contextmenu', (e) => e.preventDefault());
+  window.addEventListener('blur', cancelPointers);
+
+  // The LCD as shown, bright or dimmed, where the browser lets a page write
+  // pictures to the clipboard; elsewhere nothing happens, as in the window.
+  function copyLcd() {
+    try {
+      if (!navigator.clipboard || !window.ClipboardItem) return;
+      const png = new Promise((resolve) => lcd.toBlob(resolve, 'image/png'));
+      navigator.clipboard.write([new ClipboardItem({ 'image/png': png })]).catch(() => {});
+    } catch (e) {
+      // not allowed here
+    }
+  }
+
+  // ---- the tool bar ----
+  languageList.addEventListener('change', () => {
+    M._orb_language(languageList.selectedIndex);
+    languageList.blur();  // no control keeps the keyboard focus
+  });
+  $('#overview-button').addEventListener('click', openOverview);
+  $('#about-button').addEventListener('click', openAbout);
+
+  // ---- hidden, shown, closed ----
+  document.addEventListener('visibilitychange', () => {
+    if (!M) return;
+    if (document.visibilityState === 'hidden') {
+      down.clear();
+      M._orb_page_hidden();
+    } else {
+      M._orb_timers_due();  // whatever fell due while hidden happens now
+    }
+  });
+  window.addEventListener('pagehide', () => { if (M) M._orb_page_hidden(); });
+  window.addEventListener('resize', doLayout);
+
+  // ---- start ----
+  createOrb720({ page }).then((module) => {
+    M = module;
+    const p = M._orb_layout() >> 2;
+    layout = Array.from(M.HEAP32.subarray(p, p + 28));
+    doLayout();
+    if (hooks) hooks.module = M;
+    M._orb_start();
+    if (hooks && hooks.idle) M._orb_test_idle_times(hooks.idle.backlightMs, hooks.idle.powerOffMs);
+    if (hooks) hooks.ready = true;
+  });
+})();
