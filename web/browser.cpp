@@ -33,10 +33,7 @@ EM_JS(int, orb_js_string, (int which, char* buf, int size), {
   if (n < size) stringToUTF8(s, buf, size);
   return n;
 });
-EM_JS(void, orb_js_time, (unsigned short* out), {
-  const d = new Date();
-  HEAPU16.set([d.getFullYear(), d.getMonth() + 1, d.getDate(), d.getHours(), d.getMinutes(), d.getSeconds()], out >> 1);
-});
+EM_JS(void, orb_js_time, (unsigned short* out), { HEAPU16.set(Module.page.localTime(), out >> 1); });
 EM_JS(int, orb_js_store, (const char* text), { return Module.page.storeSettings(UTF8ToString(text)) ? 1 : 0; });
 EM_JS(void, orb_js_not_kept, (), { Module.page.settingsNotKept(); });
 // clang-format on

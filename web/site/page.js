@@ -33,7 +33,10 @@
   // ---- the device side's waits ----
   let wakeWait = null;
   function suspend(ms, wakeable) {
-    if (hooks) hooks.waiting = wakeable ? (ms < 0 ? 'key' : 'key-or-timeout') : 'pause';
+    if (hooks) {
+      hooks.waiting = wakeable ? (ms < 0 ? 'key' : 'key-or-timeout') : 'pause';
+      if (wakeable) hooks.keyWaits = (hooks.keyWaits || 0) + 1;
+    }
     return new Promise((resolve) => {
       let timer = 0;
       const done = () => {
@@ -110,6 +113,11 @@
       $('#about-button span').textContent = about;
     },
     locale: () => navigator.language || '',
+    localTime() {
+      if (hooks && hooks.clock) return hooks.clock;
+      const d = new Date();
+      return [d.getFullYear(), d.getMonth() + 1, d.getDate(), d.getHours(), d.getMinutes(), d.getSeconds()];
+    },
     loadSettings() {
       try {
         return localStorage.getItem(SETTINGS_KEY) || '';
@@ -218,7 +226,11 @@
   instrument.addEventListener('pointerdown', (e) => {
     if (!M || e.button !== 0) return;
     e.preventDefault();
-    instrument.setPointerCapture(e.pointerId);
+    try {
+      instrument.setPointerCapture(e.pointerId);  // the release comes here wherever it is
+    } catch (err) {
+      // a pointer the browser no longer tracks
+    }
     down.add(e.pointerId);
     const [x, y] = pictureXY(e);
     if (M._orb_pointer_down(e.pointerId, x, y)) copyLcd();

@@ -1,0 +1,412 @@
+// The page in real browsers: Debian's chromium and firefox-esr, headless,
+// driven by puppeteer-core (which brings no browser of its own), over a
+// static server on 127.0.0.1 that this script starts and stops.
+//
+//   node browser_test.mjs --site DIR --reference EXE --goldens DIR [--browser chromium|firefox]...
+//
+// Frames are compared as colour codes with the golden frames and with what
+// the headless host renders for the same keys (EXE, tests/web/reference).
+import { createServer } from 'node:http';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { extname, join, resolve, sep } from 'node:path';
+import { pathToFileURL } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+const args = process.argv.slice(2);
+const opt = (name) => args[args.indexOf(`--${name}`) + 1];
+const SITE = resolve(opt('site')), REFERENCE = resolve(opt('reference')), GOLDENS = resolve(opt('goldens'));
+const ENGINES = args.flatMap((a, i) => (a === '--browser' ? [args[i + 1]] : []));
+const ONLY = args.includes('--only') ? new RegExp(opt('only')) : null;  // a subset, when debugging
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// ---- a static server on the loopback address, any free port ----
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
+const served = [];
+const server = createServer((req, res) => {
+  const path = decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname);
+  const file = resolve(SITE, `.${path === '/' ? '/index.html' : path}`);
+  served.push(path);
+  try {
+    if (!file.startsWith(SITE + sep) || !statSync(file).isFile()) throw new Error();
+    res.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-store' });
+    res.end(readFileSync(file));
+  } catch {
+    res.writeHead(404).end();
+  }
+});
+await new Promise((r) => server.listen(0, '127.0.0.1', r));
+const ORIGIN = `http://127.0.0.1:${server.address().port}`;
+const URL_HTTP = `${ORIGIN}/index.html`;
+
+// ---- reference frames: the headless host, the goldens ----
+function reference(keys, lang = 1033) {
+  const out = execFileSync(REFERENCE, ['--lang', String(lang), ...keys.map((k) => k.toString(16))], { encoding: 'utf8' });
+  return JSON.parse(out);
+}
+const { colours: COLOURS } = reference([]);
+const CHARS = { 0: 'K', 3: 'B', 28: 'G', 125: 'g', 224: 'R', 237: 'r', 252: 'Y', 253: 'y', 255: '.' };
+const golden = (name) => readFileSync(join(GOLDENS, `${name}.txt`), 'utf8');
+
+// ---- the runner ----
+const results = [];
+const problems = [];  // page errors and requests beyond the origin, over every test
+async function test(name, fn) {
+  if (ONLY && !ONLY.test(name)) return;
+  const t0 = Date.now();
+  try {
+    await fn();
+    results.push([name, true]);
+    console.log(`ok   ${name} (${Date.now() - t0} ms)`);
+  } catch (e) {
+    results.push([name, false]);
+    console.log(`FAIL ${name} (${Date.now() - t0} ms)\n     ${String(e && e.stack || e).split('\n').slice(0, 6).join('\n     ')}`);
+  }
+}
+function check(cond, message) {
+  if (!cond) throw new Error(message);
+}
+function sameFrame(actual, expected, what) {
+  if (actual === expected) return;
+  let diffs = 0, first = '';
+  for (let i = 0; i < expected.length; i++) {
+    if (actual[i] === expected[i]) continue;
+    if (!diffs) first = ` first at (${i % 129}, ${Math.floor(i / 129)}): '${actual[i]}' for '${expected[i]}'`;
+    diffs++;
+  }
+  throw new Error(`${what}: ${diffs} pixels differ;${first}`);
+}
+
+// ---- one browser page of the instrument ----
+class Instrument {
+  constructor(page, engine) {
+    this.page = page;
+    this.engine = engine;
+  }
+  static async open(context, engine, { url = URL_HTTP, hooks = {}, viewport, beforeLoad } = {}) {
+    const page = await context.newPage();
+    page.on('pageerror', (e) => problems.push(`${engine}: page error: ${e.message}`));
+    page.on('console', (m) => { if (m.type() === 'error') problems.push(`${engine}: console error: ${m.text()}`); });
+    page.on('request', (r) => {
+      const u = r.url();
+      const local = u.startsWith(`${ORIGIN}/`) || u.startsWith('data:') || u.startsWith('blob:') || (url.startsWith('file:') && u.startsWith('file:'));
+      if (!local) problems.push(`${engine}: request beyond the origin: ${u}`);
+    });
+    await page.setViewport(viewport || { width: 800, height: 720 });
+    await page.evaluateOnNewDocument((h) => { window.orb720TestHooks = h; }, hooks);
+    if (beforeLoad) await beforeLoad(page);
+    const inst = new Instrument(page, engine);
+    await inst.load(url);
+    return inst;
+  }
+  async load(url) {
+    await this.page.goto(url);
+    await this.page.waitForFunction(() => window.orb720TestHooks && window.orb720TestHooks.ready, { timeout: 20000 });
+  }
+  async reload() {
+    await this.page.reload();
+    await this.page.waitForFunction(() => window.orb720TestHooks && window.orb720TestHooks.ready, { timeout: 20000 });
+  }
+  hook(name) {
+    return this.page.evaluate((n) => window.orb720TestHooks[n], name);
+  }
+  async centre(n) {
+    const box = await (await this.page.$(`[data-button="${n}"]`)).boundingBox();
+    return [box.x + box.width / 2, box.y + box.height / 2];
+  }
+  // A press of button n held for ms.
+  async click(n, ms = 40) {
+    const [x, y] = await this.centre(n);
+    await this.page.mouse.move(x, y);
+    await this.page.mouse.down();
+    if (ms) await sleep(ms);
+    await this.page.mouse.up();
+  }
+  // The same, and then the firmware has taken it and waits for the next key.
+  async press(n, ms = 40) {
+    const waits = (await this.hook('keyWaits')) || 0;
+    await this.click(n, ms);
+    try {
+      await this.settled(waits);
+    } catch (e) {
+      throw new Error(`button ${n} held ${ms} ms: the firmware did not settle (${await this.hook('waiting')}, ${await this.hook('keyWaits')} waits)`);
+    }
+  }
+  async settled(waitsBefore, timeout = 15000) {
+    await this.page.waitForFunction(
+      (w) => window.orb720TestHooks.keyWaits > w && /^key/.test(window.orb720TestHooks.waiting), { timeout }, waitsBefore);
+  }
+  async switchOn() {
+    await this.press(2, 500);
+  }
+  // The canvas as colour codes, read through the lit colours (in the page:
+  // a text crosses to the test faster than the pixels).
+  async frame() {
+    const byColour = COLOURS.map(([code, bright]) => [bright, CHARS[code]]);
+    return this.page.evaluate((table) => {
+      const map = new Map(table);
+      const d = document.querySelector('#lcd').getContext('2d').getImageData(0, 0, 128, 160).data;
+      let text = '';
+      for (let y = 0; y < 160; y++) {
+        for (let x = 0; x < 128; x++) {
+          const o = (y * 128 + x) * 4;
+          text += map.get((d[o] << 16) | (d[o + 1] << 8) | d[o + 2]) || '?';
+        }
+        text += '\n';
+      }
+      return text;
+    }, byColour);
+  }
+  // Until pixel (x, y) of the canvas has the colour rgb.
+  async waitPixel(x, y, rgb, timeout = 5000) {
+    await this.page.waitForFunction((px, py, c) => {
+      const d = document.querySelector('#lcd').getContext('2d').getImageData(px, py, 1, 1).data;
+      return ((d[0] << 16) | (d[1] << 8) | d[2]) === c;
+    }, { timeout }, x, y, rgb);
+  }
+  // Whether the canvas shows the frame text in the dimmed colours, which
+  // do not tell every code apart (yellow and light yellow dim alike).
+  async showsDimmed(text) {
+    const rgb = await this.page.evaluate(() => Array.from(document.querySelector('#lcd').getContext('2d').getImageData(0, 0, 128, 160).data));
+    const dimmed = new Map(COLOURS.map(([code, , d]) => [CHARS[code], d]));
+    let diffs = 0;
+    for (let y = 0; y < 160; y++) {
+      for (let x = 0; x < 128; x++) {
+        const o = (y * 128 + x) * 4;
+        if (((rgb[o] << 16) | (rgb[o + 1] << 8) | rgb[o + 2]) !== dimmed.get(text[y * 129 + x])) diffs++;
+      }
+    }
+    return diffs;
+  }
+  async grey() {
+    return this.page.evaluate(() => document.querySelector('#lcd').getContext('2d').getImageData(0, 0, 128, 160).data
+      .every((v, i) => (i % 4 === 3 ? v === 255 : v === 0x4e)));
+  }
+  async storedSettings() {
+    return this.page.evaluate(() => localStorage.getItem('ORB720Demo.INI'));
+  }
+}
+const iniValue = (text, key) => ((text || '').match(new RegExp(`^${key}=(.*?)\\r?$`, 'm')) || [])[1];
+
+// A walk through a measurement and its analysis: the point screen, the
+// question, "Measuring..." and the auto step, back to the main menu, the
+// analysis of the measured point and its spectrum.
+const WALK = [4, 4, 4, 4, 1, 2, 2, 2, 1, 4, 4, 4, 3, 4, 1, 4];
+const CLOCK = [2026, 12, 8, 10, 30, 0];  // the headless host's clock
+
+async function walk(context, engine) {
+  const expected = reference(WALK.map((n) => 0x1000 + n)).frames;
+  const inst = await Instrument.open(context, engine, { hooks: { clock: CLOCK } });
+  await inst.switchOn();
+  sameFrame(await inst.frame(), expected[0], 'after the switch-on');
+  for (let i = 0; i < WALK.length; i++) {
+    await inst.press(WALK[i]).catch((e) => { throw new Error(`key ${i + 1}: ${e.message}`); });
+    sameFrame(await inst.frame(), expected[i + 1], `after key ${i + 1} (button ${WALK[i]})`);
+  }
+  await inst.page.close();
+}
+
+async function engineTests(engine) {
+  const userData = mkdtempSync(join(tmpdir(), `orb-web-${engine}-`));
+  const launch = engine === 'chromium'
+    ? {
+      browser: 'chrome',
+      executablePath: '/usr/bin/chromium',
+      args: ['--headless', '--no-sandbox', `--user-data-dir=${userData}`, '--disable-background-networking',
+        '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-gpu'],
+    }
+    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', args: ['--profile', userData] };
+  const browser = await puppeteer.launch({ headless: true, ...launch });
+  const fresh = () => browser.createBrowserContext();
+  try {
+    await test(`${engine}: switching on shows the golden main menu, the LCD at a whole zoom`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      check(await inst.grey(), 'the LCD is not the switched-off grey at start');
+      await inst.click(2, 40);  // a short press of the power button does nothing
+      await sleep(100);
+      check(await inst.grey(), 'a short press switched the device on');
+      await inst.switchOn();
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu');
+      const { zoom, css, dpr } = await inst.page.evaluate(() => ({
+        zoom: window.orb720TestHooks.zoom,
+        css: document.querySelector('#lcd').getBoundingClientRect().width,
+        dpr: window.devicePixelRatio,
+      }));
+      check(Number.isInteger(zoom) && zoom >= 1 && Math.abs(css * dpr - 128 * zoom) < 1e-6, `LCD ${css} CSS px at ${dpr} dppx, zoom ${zoom}`);
+      await context.close();
+    });
+    await test(`${engine}: a walk through a measurement and the analysis shows the headless host's frames`, async () => {
+      const context = await fresh();
+      await walk(context, engine);
+      await context.close();
+    });
+    if (engine !== 'chromium') return;
+
+    await test(`${engine}: opened from disk, the page switches on`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine, { url: pathToFileURL(join(SITE, 'index.html')).href });
+      await inst.switchOn();
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu from file://');
+      await context.close();
+    });
+
+    await test(`${engine}: a long touch switches on, a touch neither scrolls nor zooms`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine, { viewport: { width: 420, height: 800, hasTouch: true, isMobile: true, deviceScaleFactor: 2 } });
+      const waits = await inst.hook('keyWaits');
+      const [x, y] = await inst.centre(2);
+      await inst.page.touchscreen.touchStart(x, y);
+      await sleep(500);
+      await inst.page.touchscreen.touchEnd();
+      await inst.settled(waits);
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu after a long touch');
+      const { action, zoom } = await inst.page.evaluate(() => ({
+        action: getComputedStyle(document.querySelector('#instrument')).touchAction,
+        zoom: window.orb720TestHooks.zoom,
+      }));
+      check(action === 'none', `touch-action ${action}`);
+      check(zoom >= 2, `zoom ${zoom} on a 2 dppx screen`);
+      await context.close();
+    });
+
+    await test(`${engine}: the pressed picture shows while the button is down`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      const [x, y] = await inst.centre(4);
+      await inst.page.mouse.move(x, y);
+      await inst.page.mouse.down();
+      const down = await inst.page.$eval('[data-button="4"]', (e) => getComputedStyle(e).backgroundImage);
+      await inst.page.mouse.up();
+      const up = await inst.page.$eval('[data-button="4"]', (e) => getComputedStyle(e).backgroundImage);
+      check(down.includes('button4.png') && up === 'none', `down: ${down}, up: ${up}`);
+      await context.close();
+    });
+
+    await test(`${engine}: a language change redraws the LCD and the title, and a reload keeps it`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      await inst.switchOn();
+      const waits = await inst.hook('keyWaits');
+      await inst.page.select('#language', 'RUS');
+      await inst.settled(waits);
+      sameFrame(await inst.frame(), golden('main_menu_ru'), 'main menu in Russian');
+      const title = await inst.page.title();
+      check(title === 'Имитатор прибора ORB-720', `title ${title}`);
+      await inst.reload();
+      const kept = await inst.page.evaluate(() => [document.querySelector('#language').value, document.title]);
+      check(kept[0] === 'RUS' && kept[1] === title, `after the reload: ${kept}`);
+      await inst.switchOn();
+      sameFrame(await inst.frame(), golden('main_menu_ru'), 'main menu in Russian after the reload');
+      await context.close();
+    });
+
+    await test(`${engine}: idle, the page dims, switches off and keeps the position`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine, { hooks: { idle: { backlightMs: 700, powerOffMs: 1400 } } });
+      const point = reference([0x1004]).frames[1];
+      await inst.switchOn();
+      await inst.press(4);
+      sameFrame(await inst.frame(), point, 'the route point screen');
+      const blue = COLOURS.find(([code]) => code === 3);
+      const b = point.indexOf('B'), bx = b % 129, by = Math.floor(b / 129);
+      await inst.waitPixel(bx, by, blue[2]);  // the title band dimmed
+      const diffs = await inst.showsDimmed(point);
+      check(diffs === 0, `the route point screen dimmed: ${diffs} pixels differ`);
+      await inst.waitPixel(bx, by, 0x4e4e4e);
+      check(await inst.grey(), 'switched off, the LCD is not grey');
+      const ini = await inst.storedSettings();
+      check(iniValue(ini, 'MenuMode') === '1' && iniValue(ini, 'SelectedPoint') === '1', `stored: ${ini}`);
+      await context.close();
+    });
+
+    await test(`${engine}: a switch-off in "Measuring..." and in the auto-step pause ends the firmware; it switches on again`, async () => {
+      for (const powerOffMs of [900, 2600]) {  // the pauses: 1.5 s measuring, then 2 s auto step
+        const context = await fresh();
+        const inst = await Instrument.open(context, engine, { hooks: { idle: { backlightMs: powerOffMs - 100, powerOffMs } } });
+        await inst.switchOn();
+        for (const n of [4, 4, 4, 4]) await inst.press(n);
+        const waits = await inst.hook('keyWaits');
+        const [x, y] = await inst.centre(1);
+        await inst.page.mouse.move(x, y);
+        await inst.page.mouse.down();
+        await inst.page.mouse.up();
+        await inst.page.waitForFunction(() => window.orb720TestHooks.waiting === 'pause');
+        await inst.settled(waits, 10000);  // the firmware unwound and the device loop waits
+        check(await inst.grey(), `switched off at ${powerOffMs} ms: the LCD is not grey`);
+        check(iniValue(await inst.storedSettings(), 'MenuMode') === '1', 'position not stored');
+        await inst.switchOn();
+        check(!(await inst.grey()), `not switched on again after the switch-off at ${powerOffMs} ms`);
+        await context.close();
+      }
+    });
+
+    await test(`${engine}: corrupt or blocked storage gives the defaults and a working page`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      await inst.page.evaluate(() => localStorage.setItem('ORB720Demo.INI', '\u0000\uffff[DeviceState\nMenuMode=zz\n[Language]\nName=' + 'x'.repeat(100000)));
+      await inst.reload();
+      await inst.switchOn();
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu over corrupt settings');
+      check(await inst.page.$eval('#notice', (e) => e.hidden), 'a notice over storage that works');
+      await context.close();
+
+      const blocked = await fresh();
+      const b = await Instrument.open(blocked, engine, {
+        beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+          Object.defineProperty(window, 'localStorage', { get() { throw new DOMException('blocked', 'SecurityError'); } });
+        }),
+      });
+      await b.switchOn();
+      sameFrame(await b.frame(), golden('main_menu_en'), 'main menu without storage');
+      const notices = await b.page.$$eval('#notice:not([hidden])', (e) => e.map((n) => n.textContent));
+      check(notices.length === 1 && /Settings cannot be kept/.test(notices[0]), `notices: ${notices}`);
+      await blocked.close();
+    });
+
+    await test(`${engine}: Overview and About show the string table's texts`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      await inst.page.click('#overview-button');
+      const overview = await inst.page.$eval('#overview', (d) => [d.open, d.textContent]);
+      check(overview[0] && overview[1].includes('one-channel vibration data collector') && overview[1].includes('more...'), 'Overview');
+      await inst.page.keyboard.press('Escape');
+      await inst.page.click('#about-button');
+      const about = await inst.page.$eval('#about', (d) => [d.open, d.textContent]);
+      check(about[0] && about[1].includes('Version 2.6.0.1') && !(await inst.page.$eval('#overview', (d) => d.open)), 'About');
+      await context.close();
+    });
+
+    await test(`${engine}: at the main menu no script runs`, async () => {
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine);
+      await inst.switchOn();
+      await sleep(300);
+      const before = await inst.page.metrics();
+      await sleep(1500);
+      const after = await inst.page.metrics();
+      const script = after.ScriptDuration - before.ScriptDuration;
+      check(script < 0.002, `script ran ${(script * 1000).toFixed(2)} ms while waiting for a key`);
+      await context.close();
+    });
+  } finally {
+    await browser.close();
+    rmSync(userData, { recursive: true, force: true });
+  }
+}
+
+const t0 = Date.now();
+try {
+  for (const engine of ENGINES) await engineTests(engine);
+  await test('no page error, no request beyond the origin', async () => {
+    check(problems.length === 0, problems.join('\n'));
+    check(served.includes('/page.js') && served.includes('/orb720.js'), 'the server saw no request');
+  });
+} finally {
+  server.close();
+}
+const failed = results.filter(([, ok]) => !ok).length;
+console.log(`web tests took ${((Date.now() - t0) / 1000).toFixed(1)} s`);
+console.log(`${results.length - failed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
