@@ -182,7 +182,7 @@
   }
 
   // ---- layout: the window's pictures at the window's proportions ----
-  const MARGIN = 24;  // window pixels around the instrument, as below the tool bar
+  const MARGIN = 8;  // window pixels at least around the instrument
   function place(el, x, y, w, h) {
     Object.assign(el.style, { left: `${x * scale}px`, top: `${y * scale}px`, width: `${w * scale}px`, height: `${h * scale}px` });
   }
