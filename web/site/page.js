@@ -2,8 +2,18 @@
 // input, the tool bar and its dialogs, the LCD canvas, the page's one timer
 // and the settings in local storage. The rules themselves are in the wasm
 // (web/webhost.cpp); this script only carries events in and pictures out.
-'use strict';
 (() => {
+  'use strict';
+  // The wasm comes as base64 at the head of this script: decoded and compiled
+  // at once, while the page itself may still be loading.
+  const bin = atob(ORB720_WASM);
+  const wasmBinary = new Uint8Array(bin.length);
+  for (let i = 0; i < bin.length; i++) wasmBinary[i] = bin.charCodeAt(i);
+  const compiled = WebAssembly.compile(wasmBinary);
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
+  else start();
+
+function start() {
   const $ = (s) => document.querySelector(s);
   const lcd = $('#lcd'), instrument = $('#instrument'), stage = $('#stage');
   const languageList = $('#language'), notice = $('#notice');
@@ -279,7 +289,11 @@
   window.addEventListener('resize', doLayout);
 
   // ---- start ----
-  createOrb720({ page }).then((module) => {
+  const instantiateWasm = (imports, receive) => {
+    compiled.then((module) => WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module)));
+    return {};
+  };
+  createOrb720({ page, instantiateWasm }).then((module) => {
     M = module;
     const p = M._orb_layout() >> 2;
     layout = Array.from(M.HEAP32.subarray(p, p + 28));
@@ -289,4 +303,5 @@
     if (hooks && hooks.idle) M._orb_test_idle_times(hooks.idle.backlightMs, hooks.idle.powerOffMs);
     if (hooks) hooks.ready = true;
   });
+}
 })();

@@ -1,0 +1,155 @@
+// Benchmarks of the page in headless chromium (not a test; see
+// docs/benchmarks.md): code size, load to the first LCD frame beside a bare
+// page with one canvas, key to frame, and script time while idle.
+//
+//   node bench/web_bench.mjs [SITE]      SITE: build/web/site by default
+// needs the site (cmake --workflow --preset web) and tests/web/node_modules
+// (scripts/install-deps.sh).
+import { createServer } from 'node:http';
+import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { tmpdir } from 'node:os';
+import { dirname, extname, join, resolve, sep } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { gzipSync } from 'node:zlib';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const require = createRequire(join(here, '../tests/web/package.json'));
+const { default: puppeteer } = await import(require.resolve('puppeteer-core'));
+const SITE = resolve(process.argv[2] || join(here, '../build/web/site'));
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const gz = (b) => gzipSync(b, { level: 9 }).length;
+const kb = (n) => `${(n / 1024).toFixed(1)} KB`;
+const median = (a) => [...a].sort((x, y) => x - y)[Math.floor(a.length / 2)];
+const rank = (a, p) => [...a].sort((x, y) => x - y)[Math.min(a.length - 1, Math.ceil((p / 100) * a.length) - 1)];
+
+// ---- code size ----
+// orb720.js is the wasm in base64, emscripten's glue, then page.js.
+const script = readFileSync(join(SITE, 'orb720.js'), 'latin1');
+const m = script.match(/^var ORB720_WASM="([A-Za-z0-9+/=]+)";\n/);
+if (!m) throw new Error('no wasm at the start of orb720.js');
+const wasm = Buffer.from(m[1], 'base64');
+const pageJs = readFileSync(join(here, '../web/site/page.js'));
+const glue = Buffer.from(script.slice(m[0].length), 'latin1').subarray(0, -pageJs.length);
+const sizes = {
+  wasm: [wasm.length, gz(wasm)],
+  'JS: emscripten glue': [glue.length, gz(glue)],
+  'JS: page.js': [pageJs.length, gz(pageJs)],
+};
+const codeGz = gz(wasm) + gz(glue) + gz(pageJs);
+const shipped = ['index.html', 'page.css', 'orb720.js'].reduce((n, f) => n + gz(readFileSync(join(SITE, f))), 0);
+
+// ---- a static server on the loopback address, with the bare page beside ----
+const BARE = `<!DOCTYPE html><html><head><meta charset="utf-8"><title>bare</title></head><body>
+<canvas id="lcd" width="128" height="160"></canvas><script>
+const c = document.getElementById('lcd').getContext('2d');
+c.fillStyle = '#4e4e4e'; c.fillRect(0, 0, 128, 160);
+window.firstFrameAt = performance.timeOrigin + performance.now();
+</script></body></html>`;
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
+const server = createServer((req, res) => {
+  const path = decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname);
+  if (path === '/bare.html') return res.writeHead(200, { 'Content-Type': 'text/html' }).end(BARE);
+  const file = resolve(SITE, `.${path}`);
+  try {
+    if (!file.startsWith(SITE + sep) || !statSync(file).isFile()) throw new Error();
+    res.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-store' });
+    res.end(readFileSync(file));
+  } catch {
+    res.writeHead(404).end();
+  }
+});
+await new Promise((r) => server.listen(0, '127.0.0.1', r));
+const ORIGIN = `http://127.0.0.1:${server.address().port}`;
+
+const userData = mkdtempSync(join(tmpdir(), 'orb-web-bench-'));
+const browser = await puppeteer.launch({
+  browser: 'chrome',
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless', '--no-sandbox', `--user-data-dir=${userData}`, '--disable-background-networking',
+    '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-gpu'],
+});
+
+async function openPage(url, hooks) {
+  const page = await browser.newPage();
+  await page.setCacheEnabled(false);
+  await page.setViewport({ width: 900, height: 1000 });
+  // The first frame's time, taken where the page puts it on the canvas.
+  if (hooks) {
+    await page.evaluateOnNewDocument(() => {
+      window.orb720TestHooks = {};
+      const put = CanvasRenderingContext2D.prototype.putImageData;
+      CanvasRenderingContext2D.prototype.putImageData = function (...a) {
+        put.apply(this, a);
+        window.firstFrameAt = window.firstFrameAt || performance.timeOrigin + performance.now();
+        window.lastFrameAt = performance.now();
+      };
+    });
+  }
+  const t0 = Date.now();
+  await page.goto(url);
+  await page.waitForFunction(() => window.firstFrameAt);
+  const first = (await page.evaluate(() => window.firstFrameAt)) - t0;
+  return { page, first };
+}
+
+// ---- load to the first LCD frame, side by side ----
+const load = { page: [], bare: [] };
+for (let i = 0; i < 22; i++) {
+  for (const [kind, url] of [['page', `${ORIGIN}/index.html`], ['bare', `${ORIGIN}/bare.html`]]) {
+    const { page, first } = await openPage(url, kind === 'page');
+    if (i >= 2) load[kind].push(first);  // two warm-up rounds
+    await page.close();
+  }
+}
+
+// ---- key to frame, and idle ----
+const { page } = await openPage(`${ORIGIN}/index.html`, true);
+await page.waitForFunction(() => window.orb720TestHooks.ready);
+async function press(n, ms) {
+  const box = await (await page.$(`[data-button="${n}"]`)).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await sleep(ms);
+  await page.mouse.up();
+}
+await page.evaluate(() => {
+  window.upAt = [];
+  window.addEventListener('pointerup', () => window.upAt.push(performance.now()), true);
+});
+await press(2, 500);  // switched on
+await sleep(500);
+const keyToFrame = [];
+for (let i = 0; i < 60; i++) {
+  await press(i % 2 ? 3 : 1, 30);  // down and up the main menu: every key redraws
+  await page.waitForFunction(() => window.lastFrameAt > window.upAt[window.upAt.length - 1]);
+  const [up, frame] = await page.evaluate(() => [window.upAt[window.upAt.length - 1], window.lastFrameAt]);
+  keyToFrame.push(frame - up);
+  await sleep(20);
+}
+await sleep(1000);
+const m0 = await page.metrics();
+await sleep(10000);
+const m1 = await page.metrics();
+const idleScript = (m1.ScriptDuration - m0.ScriptDuration) * 1000, idleTask = (m1.TaskDuration - m0.TaskDuration) * 1000;
+
+await browser.close();
+server.close();
+rmSync(userData, { recursive: true, force: true });
+
+// ---- the table ----
+const loadRatio = median(load.page) / median(load.bare);
+const rows = [
+  ['figure', 'page', 'floor', 'goal'],
+  ['code, gzip -9: wasm + JS', kb(codeGz), '', '< 150 KB'],
+  ...Object.entries(sizes).map(([k, [raw, z]]) => [`  ${k}`, `${kb(z)} (${kb(raw)} raw)`, '', '']),
+  ['  as shipped: index.html, page.css, orb720.js (the wasm in base64)', kb(shipped), '', ''],
+  ['load to the first LCD frame, median of 20', `${median(load.page).toFixed(1)} ms`, `${median(load.bare).toFixed(1)} ms bare page`, '<= 1.2x'],
+  ['  ratio', `${loadRatio.toFixed(2)}x`, '', ''],
+  ['key to frame, 60 keys: median', `${median(keyToFrame).toFixed(2)} ms`, '', '< 1 ms'],
+  ['  p99', `${rank(keyToFrame, 99).toFixed(2)} ms`, '', ''],
+  ['idle at the main menu, 10 s: script', `${idleScript.toFixed(2)} ms`, '', '0'],
+  ['  all tasks of the page', `${idleTask.toFixed(2)} ms`, '', ''],
+];
+for (const r of rows) console.log(`| ${r.join(' | ')} |`);

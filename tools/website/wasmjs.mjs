@@ -1,0 +1,20 @@
+// A build step of the page: the wasm as a script that the page loads beside
+// the glue (a page opened from disk may not fetch a .wasm file), as one
+// base64 string that the page decodes itself, so no fetch of a data: URL
+// stands between the page and the compile.
+//
+//   node wasmjs.mjs IN.wasm OUT.js
+import { readFileSync, writeFileSync, renameSync } from 'node:fs';
+
+const [input, output] = process.argv.slice(2);
+if (!output) {
+  console.error('usage: node wasmjs.mjs IN.wasm OUT.js');
+  process.exit(2);
+}
+const wasm = readFileSync(input);
+if (wasm.readUInt32LE(0) !== 0x6d736100) {
+  console.error(`wasmjs: ${input}: not a wasm module`);
+  process.exit(1);
+}
+writeFileSync(`${output}.tmp`, `var ORB720_WASM="${wasm.toString('base64')}";\n`);
+renameSync(`${output}.tmp`, output);
