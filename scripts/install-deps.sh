@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the simulator need,
 # only those that are missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev
+packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev locales
           libbenchmark-dev libpng-dev libgif-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils libxdamage-dev
           desktop-file-utils appstream dpkg-dev file)
 missing=()
