@@ -12,7 +12,9 @@ version="$2"
 prefix="$work/prefix"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-actual=$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort)
+# What the documents link to is checked by the debian_package.sh test.
+actual=$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | grep -Ev '^share/doc/orb720demo/.+/' |
+  LC_ALL=C sort)
 diff <(LC_ALL=C sort "$here/files.txt") <(echo "$actual") || fail "installed files differ (< expected, > installed)"
 
 desktop-file-validate "$prefix/share/applications/com.example.orb720demo.desktop" || fail "desktop entry"
