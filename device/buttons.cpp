@@ -4,10 +4,14 @@
 
 TDeviceButtons::TDeviceButtons(QObject* parent) : TDeviceButtons(Timing{}, parent) {}
 
-TDeviceButtons::TDeviceButtons(Timing timing, QObject* parent) : QObject(parent), timing_(timing) {
+TDeviceButtons::TDeviceButtons(Timing timing, QObject* parent)
+    : QObject(parent), pad_(repeatPort_, [this] { return Now(); }, timing) {
   // A coarse timer may fire 5 % late, which would stretch the hold rate.
   repeatTimer_.setTimerType(Qt::PreciseTimer);
   connect(&repeatTimer_, &QTimer::timeout, this, &TDeviceButtons::OnRepeat);
+  pad_.KeyHandler = [this](std::uint16_t code) {
+    if (KeyHandler) KeyHandler(code);
+  };
   Reset();
 }
 
@@ -16,19 +20,3 @@ std::uint32_t TDeviceButtons::Now() const {
   using namespace std::chrono;
   return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
-
-void TDeviceButtons::Apply(const TButtonStep& step) {
-  if (step.timer == TButtonStep::Timer::Start)
-    repeatTimer_.start(step.intervalMs);
-  else if (step.timer == TButtonStep::Timer::Stop)
-    repeatTimer_.stop();
-  if (step.post && KeyHandler) KeyHandler(step.code);
-}
-
-void TDeviceButtons::Press(std::int16_t n) { Apply(timing_.Press(n, Now())); }
-
-void TDeviceButtons::OnRepeat() { Apply(timing_.Repeat()); }
-
-void TDeviceButtons::Release() { Apply(timing_.Release(Now())); }
-
-void TDeviceButtons::Reset() { Apply(timing_.Reset()); }

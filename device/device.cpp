@@ -19,9 +19,21 @@ TDevice::TDevice(QImage* screen, std::function<void()> screenChanged)
     : TDevice(screen, std::move(screenChanged), Config{}) {}
 
 TDevice::TDevice(QImage* screen, std::function<void()> screenChanged, Config config)
-    : buttons_(config.buttons), screen_(screen), screenChanged_(std::move(screenChanged)) {
+    : buttons_(config.buttons),
+      screen_(screen),
+      screenChanged_(std::move(screenChanged)),
+      rules_(keys_, powerOffPort_, backlightPort_, buttons_.Pad(), {config.powerOffMs, config.backlightMs}) {
   buttons_.KeyHandler = [this](std::uint16_t code) { PostKey(code); };
   keys_.OnRefresh = [this] { LoadFonts(); };
+  rules_.Trace = [this](const std::string& line) { Trace(line); };
+  rules_.OnSwitchedOff = [this] {
+    if (!OnSwitchedOff) return;
+    try {
+      OnSwitchedOff();
+    } catch (const Exception& e) {
+      ShowErrorBox(title_, QString::fromStdString(e.Message));
+    }
+  };
   powerOffTimer_.setSingleShot(false);
   powerOffTimer_.setInterval(config.powerOffMs);
   connect(&powerOffTimer_, &QTimer::timeout, this, &TDevice::OnOffTimer);
@@ -46,6 +58,7 @@ TDevice::~TDevice() {
     // would deadlock, and a nested event loop could run window handlers.
     std::unique_lock<std::mutex> lk(reqMutex_);
     closing_ = true;
+    reqCv_.notify_all();  // ends a pause: the window is going away
     while (!finished_) {
       ServeAndUnlock(lk);
       lk.lock();
@@ -65,85 +78,19 @@ void TDevice::SetApplicationTitle(const QString& title) {
 }
 
 void TDevice::run() {
-  while (!isInterruptionRequested()) {
-    WaitForKey(kWaitForever);
-    if (isInterruptionRequested()) break;
-    {
-      std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
-      firmwareRunning_ = true;
-    }
-    try {
-      Firmware();
-    } catch (const Exception& e) {
-      if (!e.Message.empty()) ErrorBox(e.Message);
-    } catch (const std::exception& e) {
-      // Not the firmware's error type, but the device must survive it too.
-      ErrorBox(e.what());
-    }
-    {
-      std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
-      firmwareRunning_ = false;
-    }
-    LcdClear();
-    UpdateScreen();
-  }
+  RunDeviceLoop(*this, keys_, [this] { Firmware(); }, [this] { return isInterruptionRequested(); });
   std::lock_guard<std::mutex> lk(reqMutex_);
   finished_ = true;
   reqCv_.notify_all();
 }
 
-void TDevice::PostKey(std::uint16_t code) {
-  bool switchOn = false;
-  if (!IsOn()) {
-    if (code != 0x2002 && code != 0x3002) return;
-    buttons_.Reset();  // the holding press sends no further codes
-    code = KEY_NONE;
-    switchOn = true;
-  }
-  if (switchOn || code != KEY_NONE) {
-    powerOffTimer_.stop();
-    powerOffTimer_.start();
-    backlightTimer_.stop();
-    backlightTimer_.start();
-    SetBacklight(1);
-  }
-  keys_.SetKey(code);
-}
+void TDevice::PostKey(std::uint16_t code) { rules_.PostKey(code); }
 
-void TDevice::SetLanguage(std::uint32_t value) {
-  {
-    std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
-    keys_.SetLanguageValue(value);
-    // The running firmware draws from these texts without the lock, so they
-    // are rebuilt on its own thread at its next wait rather than under it.
-    if (firmwareRunning_)
-      textsDirty_ = true;
-    else
-      InitMenuTexts();
-  }
-  PostKey(KEY_NONE);
-}
+void TDevice::SetLanguage(std::uint32_t value) { rules_.SetLanguage(value); }
 
-void TDevice::OnOffTimer() {
-  Trace("");
-  Trace("OnOffTimer()");
-  PostKey(KEY_OFF);
-  powerOffTimer_.stop();
-  if (!OnSwitchedOff) return;
-  try {
-    OnSwitchedOff();
-  } catch (const Exception& e) {
-    ShowErrorBox(title_, QString::fromStdString(e.Message));
-  }
-}
+void TDevice::OnOffTimer() { rules_.OnOffTimer(); }
 
-void TDevice::OnBacklightTimer() {
-  Trace("");
-  Trace("OnBacklightTimer()");
-  backlightTimer_.stop();
-  SetBacklight(0);
-  PostKey(KEY_NONE);
-}
+void TDevice::OnBacklightTimer() { rules_.OnBacklightTimer(); }
 
 void TDevice::CopyScreen() {
   if (!screen_ || screen_->width() < LCD_WIDTH || screen_->height() < LCD_HEIGHT) return;
@@ -176,14 +123,8 @@ std::uint16_t TDevice::WaitForKey(std::int32_t timeoutMs) {
 void TDevice::SetKey(std::uint16_t code) { keys_.SetKey(code); }
 
 void TDevice::LoadFonts() {
-  std::lock_guard<TKeyChannel::Lock> g(keys_.Mutex());
-  SetThreadLanguage(static_cast<std::uint16_t>(keys_.LanguageValue() & 0xFFFF));
-  if (textsDirty_) {
-    textsDirty_ = false;
-    InitMenuTexts();
-  }
   ++fontLoadDepth_;
-  LcdLoadFonts();
+  keys_.RefreshLanguage();
   --fontLoadDepth_;
 }
 
@@ -197,8 +138,12 @@ void TDevice::ErrorBox(const std::string& text) {
   AskWindow(Request::Box, text);
 }
 
+// A pause ends early only when the window closes, so that a close during
+// "Measuring..." does not wait for it; keys meanwhile wait in the slot.
 void TDevice::Sleep(std::int32_t ms) {
-  if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+  if (ms <= 0) return;
+  std::unique_lock<std::mutex> lk(reqMutex_);
+  reqCv_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return closing_; });
 }
 
 std::uint32_t TDevice::TickCount() {

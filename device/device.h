@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "buttons.h"
+#include "devicerules.h"
 #include "host.h"
 #include "keychannel.h"
+#include "qttimer.h"
 
 class TDevice : public QThread, public IDeviceHost {
   Q_OBJECT
@@ -34,7 +36,7 @@ class TDevice : public QThread, public IDeviceHost {
   void PostKey(std::uint16_t code);
   void SetLanguage(std::uint32_t value);
   void CopyScreen();
-  bool IsOn() const { return powerOffTimer_.isActive(); }
+  bool IsOn() const { return rules_.IsOn(); }
   TDeviceButtons& Buttons() { return buttons_; }
   QTimer& PowerOffTimer() { return powerOffTimer_; }
   QTimer& BacklightTimer() { return backlightTimer_; }
@@ -91,6 +93,9 @@ class TDevice : public QThread, public IDeviceHost {
   TKeyChannel keys_;
   QTimer powerOffTimer_;
   QTimer backlightTimer_;
+  TQtTimer powerOffPort_{powerOffTimer_};
+  TQtTimer backlightPort_{backlightTimer_};
+  TDeviceRules rules_;
   QString title_;
 
   std::mutex reqMutex_;
@@ -98,12 +103,10 @@ class TDevice : public QThread, public IDeviceHost {
   Request request_ = Request::None;
   std::string requestText_;
   bool requestDone_ = false;
-  bool closing_ = false;  // set by the destructor: serve without the event loop
+  bool closing_ = false;  // set by the destructor: serve without the event loop; ends a pause
   bool finished_ = false;  // the device loop has ended
   int suppressedBoxes_ = 0;
   int fontLoadDepth_ = 0;  // device thread only
-  bool firmwareRunning_ = false;  // under the device lock
-  bool textsDirty_ = false;       // under the device lock
   std::vector<std::string> deferredBoxes_;  // device thread only
 };
 

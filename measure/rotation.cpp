@@ -1,5 +1,5 @@
 #include "rotation.h"
 
-float RotFreq = 32.0f;
-float RotRpm = 1920.0f;
+float RotFreq = kDemoRotFreq;
+float RotRpm = kDemoRotRpm;
 float TachoPeriod = 0.0f;

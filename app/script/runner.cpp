@@ -48,19 +48,6 @@ class TScriptHost : public THeadlessHost {
   std::uint32_t clockAt_ = 0;
 };
 
-// A program run of its own: the memory with nothing but what the first
-// switch-on builds, the settings as from a missing settings file.
-void NewProgramRun() {
-  FirstStart = 1;
-  InitDeviceInfo = TInitDeviceInfo{};
-  CProgramState = TProgramState{};
-  RouteStore.clear();
-  OffRouteStore.clear();
-  RotFreq = 32.0f;
-  RotRpm = 1920.0f;
-  LcdClear();
-}
-
 struct TRecording {
   std::string file;
   int zoom = 1;
@@ -313,7 +300,7 @@ bool PrepareRun(const TScenario& s, const std::string& expectDir, const std::str
 }
 
 TRunResult RunScenario(const TScenario& s, const TRunSettings& settings) {
-  NewProgramRun();
+  NewProgramRun();  // a program run of its own
   TRun run(s, settings);
   return run.Go();
 }

@@ -2,7 +2,12 @@
 
 #include <chrono>
 
+#include "font.h"
 #include "host.h"
+#include "strtab.h"
+#include "runscrn.h"
+
+TKeyChannel::TKeyChannel() : OnRefresh([this] { RefreshLanguage(); }) {}
 
 std::uint16_t TKeyChannel::WaitForKey(std::int32_t timeoutMs) {
   bool woke;
@@ -16,6 +21,10 @@ std::uint16_t TKeyChannel::WaitForKey(std::int32_t timeoutMs) {
       woke = event_.wait_for(ev, std::chrono::milliseconds(timeoutMs), [this] { return signalled_; });
     }
   }
+  return Take(woke);
+}
+
+std::uint16_t TKeyChannel::Take(bool woke) {
   std::lock_guard<Lock> guard(lock_);
   // A language change reaches the firmware as a refresh even when a key was
   // posted over it: the texts are rebuilt at the same wait that hands out the
@@ -69,6 +78,35 @@ std::uint32_t TKeyChannel::LanguageValue() {
 void TKeyChannel::SetLanguageValue(std::uint32_t value) {
   std::lock_guard<Lock> guard(lock_);
   languageValue_ = value;
+}
+
+void TKeyChannel::SetLanguage(std::uint32_t value) {
+  std::lock_guard<Lock> guard(lock_);
+  languageValue_ = value;
+  if (firmwareRunning_)
+    textsDirty_ = true;
+  else
+    InitMenuTexts();
+}
+
+void TKeyChannel::SetFirmwareRunning(bool running) {
+  std::lock_guard<Lock> guard(lock_);
+  firmwareRunning_ = running;
+}
+
+bool TKeyChannel::FirmwareRunning() {
+  std::lock_guard<Lock> guard(lock_);
+  return firmwareRunning_;
+}
+
+void TKeyChannel::RefreshLanguage() {
+  std::lock_guard<Lock> guard(lock_);
+  SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
+  if (textsDirty_) {
+    textsDirty_ = false;
+    InitMenuTexts();
+  }
+  LcdLoadFonts();
 }
 
 std::uint16_t TKeyChannel::PeekSlot() {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "font.h"
+#include "language.h"
 #include "lcd.h"
 #include "rcdata.h"
 #include "runscrn.h"
@@ -20,27 +21,29 @@ TFrame CaptureLcd(bool backlight) {
   return f;
 }
 
-THeadlessHost::THeadlessHost(std::uint32_t languageValue) : previous_(DeviceHost()), languageValue_(languageValue) {
+THeadlessHost::THeadlessHost(std::uint32_t languageValue) : previous_(DeviceHost()) {
   SetDeviceHost(this);
+  keys_.SetLanguageValue(languageValue);
+  buttons_.KeyHandler = [this](std::uint16_t code) { PostKey(code); };
+  rules_.Trace = [this](const std::string& line) { Trace(line); };
+  rules_.OnSwitchedOff = [this] {
+    if (OnSwitchedOff) OnSwitchedOff();
+  };
   Refresh();
 }
 
 THeadlessHost::~THeadlessHost() { SetDeviceHost(previous_); }
 
 void THeadlessHost::Refresh() {
-  SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
-  if (textsDirty_) {
-    textsDirty_ = false;
-    InitMenuTexts();
-  }
-  LcdLoadFonts();
-  LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
-  UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+  keys_.RefreshLanguage();
+  const std::uint32_t v = keys_.LanguageValue();
+  LangId = LangIdOf(v);
+  UsUnits = UsUnitsOf(v);
 }
 
 void THeadlessHost::SetLanguage(std::uint32_t languageValue) {
-  languageValue_ = languageValue;
-  SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
+  keys_.SetLanguageValue(languageValue);
+  SetThreadLanguage(LangIdOf(languageValue));
 }
 
 void THeadlessHost::Key(std::uint16_t code, std::uint32_t atMs) {
@@ -67,10 +70,7 @@ void THeadlessHost::OverrideRcData(const std::string& name, std::vector<std::uin
 }
 
 void THeadlessHost::FlushKey() {
-  if (window_) {
-    if (slot_ != KEY_OFF) slot_ = KEY_NONE;
-    return;
-  }
+  if (window_) return keys_.FlushKey();
   if (slotSet_ && slot_ != KEY_OFF) slotSet_ = false, slot_ = KEY_NONE;
 }
 
@@ -96,13 +96,14 @@ std::uint16_t THeadlessHost::WaitForKey(std::int32_t timeoutMs) {
     now_ += static_cast<std::uint32_t>(timeoutMs);
   }
   if (woke && code == KEY_NONE) Refresh();
-  LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
-  UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
+  const std::uint32_t v = keys_.LanguageValue();
+  LangId = LangIdOf(v);
+  UsUnits = UsUnitsOf(v);
   return code;
 }
 
 void THeadlessHost::SetKey(std::uint16_t code) {
-  if (window_) return WindowSetKey(code);
+  if (window_) return keys_.SetKey(code);
   if (slotSet_ && slot_ == KEY_OFF) return;  // a pending switch-off is never replaced
   slot_ = code;
   slotSet_ = true;
@@ -142,22 +143,21 @@ void THeadlessHost::EnterWindowMode() {
   // Keys queued so far become posts at their times.
   for (const Pending& p : queue_) Schedule(p.at, {WindowEvent::Post, p.code, {}});
   queue_.clear();
-  signalled_ = slotSet_;
+  if (slotSet_) keys_.SetKey(slot_);
   slotSet_ = false;
 }
 
 void THeadlessHost::EnableIdleTimers(TIdleTimers timers) {
   EnterWindowMode();
-  timers_ = true;
-  idle_ = timers;
-  powerOffAt_.reset();
-  backlightAt_.reset();
+  idle_ = true;
+  rules_.SetTimes({static_cast<int>(timers.powerOffMs), static_cast<int>(timers.backlightMs)});
+  timers_.powerOff.Stop();
+  timers_.backlight.Stop();
 }
 
 void THeadlessHost::SetButtonTiming(TButtonTiming::Timing timing) {
   EnterWindowMode();
-  buttons_ = TButtonTiming(timing);
-  repeatAt_.reset();
+  buttons_.SetTimes(timing);
 }
 
 void THeadlessHost::Schedule(std::uint32_t atMs, WindowEvent e) {
@@ -175,34 +175,16 @@ void THeadlessHost::At(std::uint32_t atMs, std::function<void()> fn) {
 
 std::optional<std::uint32_t> THeadlessHost::NextEventTime() const {
   std::optional<std::uint32_t> t;
-  for (const auto& timer : {repeatAt_, backlightAt_, powerOffAt_})
-    if (timer && (!t || *timer < *t)) t = timer;
+  if (const auto due = timers_.NextDue()) t = static_cast<std::uint32_t>(*due);
   if (!events_.empty() && (!t || events_.begin()->first.first < *t)) t = events_.begin()->first.first;
   return t;
 }
 
 void THeadlessHost::RunNextEvent() {
-  // At equal times the timers go first (button repeat, backlight, power-off),
-  // then the scheduled events in the order they were scheduled.
-  const std::optional<std::uint32_t> due = NextEventTime();
-  if (!due) return;
-  if (repeatAt_ == due) {
-    repeatAt_.reset();
-    ApplyButtons(buttons_.Repeat());
-    return;
-  }
-  if (backlightAt_ == due) {
-    Trace("");
-    Trace("OnBacklightTimer()");
-    backlightAt_.reset();
-    SetBacklight(0);
-    PostKey(KEY_NONE);
-    return;
-  }
-  if (powerOffAt_ == due) {
-    SwitchOff();
-    return;
-  }
+  // At equal times the timers go first, then the scheduled events in the
+  // order they were scheduled.
+  if (timers_.FireOne(now_, rules_, buttons_)) return;
+  if (events_.empty()) return;
   WindowEvent e = std::move(events_.begin()->second);
   events_.erase(events_.begin());
   switch (e.kind) {
@@ -211,11 +193,11 @@ void THeadlessHost::RunNextEvent() {
       break;
     case WindowEvent::Press:
       held_ |= 1u << (e.arg - 1);
-      ApplyButtons(buttons_.Press(static_cast<std::int16_t>(e.arg), now_));
+      buttons_.Press(static_cast<std::int16_t>(e.arg));
       break;
     case WindowEvent::Release:
       held_ = 0;  // the mouse-up hides every pressed picture
-      ApplyButtons(buttons_.Release(now_));
+      buttons_.Release();
       break;
     case WindowEvent::Call:
       if (e.fn) e.fn();
@@ -223,70 +205,36 @@ void THeadlessHost::RunNextEvent() {
   }
 }
 
-void THeadlessHost::ApplyButtons(const TButtonStep& step) {
-  if (step.timer == TButtonStep::Timer::Start)
-    repeatAt_ = now_ + static_cast<std::uint32_t>(step.intervalMs);
-  else if (step.timer == TButtonStep::Timer::Stop)
-    repeatAt_.reset();
-  if (step.post) PostKey(step.code);
-}
-
 void THeadlessHost::PostKey(std::uint16_t code) {
   EnterWindowMode();
-  bool switchOn = false;
-  if (timers_ && !powerOffAt_) {
-    if (code != 0x2002 && code != 0x3002) return;
-    ApplyButtons(buttons_.Reset());  // the holding press sends no further codes
-    code = KEY_NONE;
-    switchOn = true;
-  }
-  if (timers_ && (switchOn || code != KEY_NONE)) {
-    powerOffAt_ = now_ + idle_.powerOffMs;
-    backlightAt_ = now_ + idle_.backlightMs;
-    SetBacklight(1);
-  }
-  WindowSetKey(code);
+  if (idle_)
+    rules_.PostKey(code);
+  else
+    keys_.SetKey(code);
 }
 
 void THeadlessHost::SwitchOff() {
   EnterWindowMode();
-  if (timers_ && !powerOffAt_) return;  // already off
-  Trace("");
-  Trace("OnOffTimer()");
+  if (idle_) return rules_.OnOffTimer();
   PostKey(KEY_OFF);
-  powerOffAt_.reset();
   if (OnSwitchedOff) OnSwitchedOff();
 }
 
 void THeadlessHost::ChangeLanguage(std::uint32_t languageValue) {
   EnterWindowMode();
-  languageValue_ = languageValue;
-  // A running firmware takes its new texts at its next wait, as on the device
-  // thread; a stopped one gets them now.
-  if (firmwareRunning_) {
-    textsDirty_ = true;
-  } else {
-    SetThreadLanguage(static_cast<std::uint16_t>(languageValue_ & 0xFFFF));
-    InitMenuTexts();
-  }
-  PostKey(KEY_NONE);
-}
-
-void THeadlessHost::WindowSetKey(std::uint16_t code) {
-  // A pending switch-off stays until a wait has taken it; a refresh posted
-  // after it is served by the wait after that one.
-  if (slot_ != KEY_OFF)
-    slot_ = code;
-  else if (code == KEY_NONE)
-    refreshAfterOff_ = true;
-  signalled_ = true;
+  // One thread is both the window's and the firmware's: a running firmware
+  // keeps its language until its next wait, as on the device thread.
+  if (!keys_.FirmwareRunning()) SetThreadLanguage(LangIdOf(languageValue));
+  if (idle_) return rules_.SetLanguage(languageValue);
+  keys_.SetLanguage(languageValue);
+  keys_.SetKey(KEY_NONE);
 }
 
 std::uint16_t THeadlessHost::WindowWait(std::int32_t timeoutMs) {
   if (stopped_) return KEY_OFF;
   const bool forever = timeoutMs < 0;
   const std::uint64_t deadline = forever ? 0 : std::uint64_t{now_} + static_cast<std::uint64_t>(timeoutMs);
-  while (!signalled_) {
+  while (!keys_.Signalled()) {
     const std::optional<std::uint32_t> next = NextEventTime();
     // The firmware's own time-out goes before an event due at the same time.
     if (next && (forever || *next < deadline)) {
@@ -301,18 +249,9 @@ std::uint16_t THeadlessHost::WindowWait(std::int32_t timeoutMs) {
       return KEY_OFF;
     }
     now_ = static_cast<std::uint32_t>(deadline);
-    LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
-    UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
-    return KEY_NONE;
+    return keys_.Take(false);
   }
-  if (slot_ == KEY_NONE) Refresh();
-  LangId = static_cast<std::uint16_t>(languageValue_ & 0xFFFF);
-  UsUnits = static_cast<std::uint16_t>(languageValue_ >> 16);
-  const std::uint16_t result = slot_;
-  slot_ = KEY_NONE;
-  signalled_ = result == KEY_OFF && refreshAfterOff_;
-  refreshAfterOff_ = false;
-  return result;
+  return keys_.Take(true);
 }
 
 void THeadlessHost::WindowSleep(std::int32_t ms) {
@@ -328,22 +267,7 @@ void THeadlessHost::WindowSleep(std::int32_t ms) {
 
 void THeadlessHost::RunDevice(const std::function<void()>& firmware) {
   EnterWindowMode();
-  for (;;) {
-    WaitForKey(kWaitForever);
-    if (stopped_) break;
-    firmwareRunning_ = true;
-    try {
-      firmware();
-    } catch (const Exception& e) {
-      if (!e.Message.empty()) ErrorBox(e.Message);
-    } catch (const std::exception& e) {
-      ErrorBox(e.what());
-    }
-    firmwareRunning_ = false;
-    if (stopped_) break;
-    LcdClear();
-    UpdateScreen();
-  }
+  RunDeviceLoop(*this, keys_, firmware, [this] { return stopped_; });
 }
 
 // ---- frames as text and pictures ----

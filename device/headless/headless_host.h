@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "buttontiming.h"
+#include "devicerules.h"
 #include "host.h"
+#include "keychannel.h"
 #include "pngfile.h"
 
 struct TFrame {
@@ -51,7 +53,7 @@ class THeadlessHost : public IDeviceHost {
   const std::vector<std::string>& TraceLines() const { return trace_; }
   const std::vector<std::string>& ErrorBoxes() const { return errors_; }
   std::size_t WaitCount() const { return waits_; }
-  std::uint16_t Slot() const { return slot_; }
+  std::uint16_t Slot() { return window_ ? keys_.PeekSlot() : slot_; }
 
   // Overrides a resource (for tests of broken data); empty vector = remove it.
   void OverrideRcData(const std::string& name, std::vector<std::uint8_t> bytes);
@@ -96,7 +98,7 @@ class THeadlessHost : public IDeviceHost {
   // the switch-off, and no further window event is processed.
   void Stop() { stopped_ = true; }
   bool Stopped() const { return stopped_; }
-  bool IsOn() const { return !timers_ || powerOffAt_.has_value(); }
+  bool IsOn() const { return !idle_ || rules_.IsOn(); }
   // Buttons whose pressed picture the window shows (bit n-1 for button n).
   unsigned HeldButtons() const { return held_; }
   // The device thread's loop: waits for a switch-on, runs firmware until it
@@ -139,22 +141,19 @@ class THeadlessHost : public IDeviceHost {
   std::optional<std::uint32_t> NextEventTime() const;
   // Runs the next window event; now_ must already be its time.
   void RunNextEvent();
-  void ApplyButtons(const TButtonStep& step);
   std::uint16_t WindowWait(std::int32_t timeoutMs);
   void WindowSleep(std::int32_t ms);
-  void WindowSetKey(std::uint16_t code);
 
   bool window_ = false;
-  bool timers_ = false;
+  bool idle_ = false;  // the idle timers and the power rules apply
   bool stopped_ = false;
-  bool signalled_ = false;
-  bool refreshAfterOff_ = false;
-  bool firmwareRunning_ = false;
-  bool textsDirty_ = false;
   unsigned held_ = 0;
-  TIdleTimers idle_{};
-  std::optional<std::uint32_t> powerOffAt_, backlightAt_, repeatAt_;
-  TButtonTiming buttons_;
+  std::uint32_t now_ = 0;  // the virtual clock
+  // The window side, as every host has it, on the virtual clock.
+  TKeyChannel keys_;
+  TDueTimers timers_{[this] { return std::uint64_t{now_}; }};
+  TButtonPad buttons_{timers_.repeat, [this] { return now_; }};
+  TDeviceRules rules_{keys_, timers_.powerOff, timers_.backlight, buttons_};
   std::map<std::pair<std::uint32_t, std::uint64_t>, WindowEvent> events_;
   std::uint64_t seq_ = 0;
 
@@ -162,9 +161,7 @@ class THeadlessHost : public IDeviceHost {
   std::deque<Pending> queue_;
   std::uint16_t slot_ = KEY_NONE;
   bool slotSet_ = false;
-  std::uint32_t now_ = 0;
   std::uint32_t lastKeyAt_ = 0;
-  std::uint32_t languageValue_;
   std::vector<TFrame> frames_;
   std::vector<std::string> trace_;
   std::vector<std::string> errors_;

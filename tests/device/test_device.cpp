@@ -271,7 +271,7 @@ TEST_F(DeviceFixture, CopyConvertsEveryPixelThroughTheBacklightColumn) {
 TEST_F(DeviceFixture, DestructorNeverHangs) {
   const int rounds = 300;
   for (int i = 0; i < rounds; ++i) {
-    const int mode = i % 3;
+    const int mode = i % 4;
     Make([mode] {
       for (;;) {
         if (mode == 0) {  // waits for a key
@@ -280,10 +280,14 @@ TEST_F(DeviceFixture, DestructorNeverHangs) {
         } else if (mode == 1) {  // presents frames back to back
           LcdShow();
           GetKeyTm(0);
-        } else {  // busy, then waits with a time-out
+        } else if (mode == 2) {  // busy, then waits with a time-out
           volatile unsigned x = 0;
           for (unsigned k = 0; k < 200000; ++k) x = x + k;
           GetKeyTm(1);
+        } else {  // in a pause longer than a close may take, as "Measuring..." is
+          LcdShow();
+          Pause(5000);
+          GetKey();
         }
       }
     });

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "device.h"
+#include "devicerules.h"
 #include "flash.h"
 #include "host.h"
 #include "inifile.h"
@@ -176,14 +177,8 @@ class ShutdownStress : public ::testing::TestWithParam<std::tuple<int, bool>> {
 
   // A fresh program run: the firmware starts on the main menu at point 1.
   void Start() {
-    FirstStart = 1;
-    RouteStore.clear();
-    OffRouteStore.clear();
-    CProgramState = TProgramState{};
-    InitDeviceInfo = TInitDeviceInfo{};
+    NewProgramRun();
     InitDeviceInfo.LanguageName = "ENG (SI)";
-    TraceLog().Clear();
-    SetBacklight(0);
     dev_ = std::make_unique<TDevice>(&image_, [] {});
     dev_->ShowErrorBox = [this](const QString&, const QString& text) { boxes_.push_back(text.toStdString()); };
     dev_->Firmware = [this] {

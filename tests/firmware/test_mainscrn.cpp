@@ -12,21 +12,13 @@
 #include "persist.h"
 #include "runscrn.h"
 #include "golden.h"
+#include "devicerules.h"
 #include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
 namespace {
 constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
-// A fresh program run: nothing switched on yet, empty memory.
-void NewRun() {
-  FirstStart = 1;
-  RouteStore.clear();
-  OffRouteStore.clear();
-  InitDeviceInfo = TInitDeviceInfo{};
-  CProgramState = TProgramState{};
-}
 
 // Runs the firmware as one switch-on until the script ends (switch-off).
 std::string SwitchOn(THeadlessHost&) {
@@ -50,7 +42,7 @@ int SelectedRow(const TFrame& f) {
 }
 
 struct MainMenuTest : ::testing::Test {
-  void SetUp() override { NewRun(); }
+  void SetUp() override { NewProgramRun(); }
 };
 }  // namespace
 
@@ -105,7 +97,7 @@ TEST_F(MainMenuTest, SelectingEntriesSetsStateAndCursor) {
   };
   for (const Case& c : {Case{0, SCR_POINT, 0, 0}, Case{1, SCR_POINT, 0, 1}, Case{2, SCR_BAND_WATCH, 5, 0},
                         Case{3, SCR_TACHO, 3, 0}, Case{4, SCR_SETUP, 0, 0}}) {
-    NewRun();
+    NewProgramRun();
     THeadlessHost host;
     for (int i = 0; i < c.downs; ++i) host.Key(S(1));
     host.Key(S(4));
@@ -211,7 +203,7 @@ TEST_F(MainMenuTest, EveryScreenIsReachedAndLeadsBack) {
       {"settings", {S(3), S(4), S(2)}, {SCR_MAIN, SCR_SETUP, SCR_MAIN}, 4},
   };
   for (const Case& c : cases) {
-    NewRun();
+    NewProgramRun();
     THeadlessHost host;
     for (std::uint16_t k : c.keys) host.Key(k);
     std::vector<std::uint16_t> modes;
@@ -307,7 +299,7 @@ TEST_F(MainMenuTest, ASavedPointWithoutARecordIsMendedAtSwitchOn) {
 TEST_F(MainMenuTest, SavingDuringTheFirstStartNeverTakesAHalfBuiltState) {
   THeadlessHost host;
   for (int round = 0; round < 40; ++round) {
-    NewRun();
+    NewProgramRun();
     InitDeviceInfo.TypeParamA = 2;
     InitDeviceInfo.HighFrequency = 3;
     InitDeviceInfo.FreqDimension = 201;

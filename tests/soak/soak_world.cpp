@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "devicerules.h"
 #include "flash.h"
 #include "font.h"
 #include "headless_host.h"
@@ -44,9 +45,6 @@ void TSoakStats::Add(const TSoakStats& o) {
 
 namespace {
 
-constexpr std::uint64_t kNever = ~std::uint64_t{0};
-constexpr std::uint64_t kPowerOffMs = 60000;
-constexpr std::uint64_t kBacklightMs = 40000;
 // Frames and pauses without a key wait before the firmware counts as stuck.
 constexpr std::size_t kBusyLimit = 100000;
 
@@ -158,7 +156,7 @@ class TSoakWorld final : public THeadlessHost, public ILanguageTarget {
   // Device side.
   void DeviceThread();
   void DeviceLoop();
-  void DeviceRefresh();
+  void Firmware();
   void AfterStop();
   void CheckAtWait();
   void CheckStore(std::int16_t off, std::int16_t route);
@@ -179,13 +177,10 @@ class TSoakWorld final : public THeadlessHost, public ILanguageTarget {
   void Expand();
   bool WillSignal(const TAction& a) const;
   void Apply(const TAction& a);
-  bool PostKey(std::uint16_t code);
-  void OnOffTimer();
-  void OnBacklightTimer();
   void FormClose(bool end);
   void SaveSettings();
   void NoteSwitchOff();
-  bool FirmwareRunning();
+  bool IsOn() const { return rules_->IsOn(); }
 
   void Fail(const std::string& kind, const std::string& message, TSoakStats& stats);
 
@@ -210,15 +205,17 @@ class TSoakWorld final : public THeadlessHost, public ILanguageTarget {
   std::vector<TLanguageItem> languages_;
   std::unique_ptr<TKeyChannel> channel_;
   std::uint64_t now_ = 0;
+  // The window side, as the device has it; the soak posts hold codes itself,
+  // so the buttons stay idle.
+  std::unique_ptr<TDueTimers> timers_;
+  std::unique_ptr<TButtonPad> buttons_;
+  std::unique_ptr<TDeviceRules> rules_;
 
   // Failure (either side).
   std::mutex failMutex_;
   std::atomic<bool> failed_{false};
   TSoakResult result_;
 
-  // Under the channel's lock, as in the device.
-  bool firmwareRunning_ = false;
-  bool textsDirty_ = false;
   std::atomic<bool> terminate_{false};
 
   // Device side only.
@@ -234,8 +231,6 @@ class TSoakWorld final : public THeadlessHost, public ILanguageTarget {
 
   // Window side only.
   std::uint16_t windowLang_ = 1033;
-  bool on_ = false;
-  std::uint64_t powerOffAt_ = kNever, backlightAt_ = kNever;
   std::deque<TAction> pending_;
   std::uint64_t lastEnd_ = 0;
   bool sourceDone_ = false;
@@ -291,13 +286,7 @@ TSoakResult TSoakWorld::Run() {
 
 // As a fresh process: empty memory, the settings and the language from the file.
 void TSoakWorld::StartProgram(bool restart) {
-  FirstStart = 1;
-  RouteStore.clear();
-  OffRouteStore.clear();
-  CProgramState = TProgramState{};
-  std::memset(&CurPoint, 0, sizeof CurPoint);
-  InitDeviceInfo = TInitDeviceInfo{};
-  TraceLog().Clear();
+  NewProgramRun();
   ReadDeviceState(ini_);
   if (restart && savedAtClose_) {
     const std::string diff = InfoDiff(saved_, InitDeviceInfo);
@@ -305,16 +294,15 @@ void TSoakWorld::StartProgram(bool restart) {
       Fail("settings", "the settings file did not give back what the close saved (saved/read): " + diff, winStats_);
   }
   if (restart) ++winStats_.restarts;
+  rules_.reset();
   channel_ = std::make_unique<TKeyChannel>();
-  channel_->OnRefresh = [this] { DeviceRefresh(); };
-  firmwareRunning_ = textsDirty_ = false;
+  timers_ = std::make_unique<TDueTimers>([this] { return now_; });
+  buttons_ = std::make_unique<TButtonPad>(timers_->repeat, [this] { return static_cast<std::uint32_t>(now_); });
+  rules_ = std::make_unique<TDeviceRules>(*channel_, timers_->powerOff, timers_->backlight, *buttons_);
+  rules_->OnSwitchedOff = [this] { SaveSettings(); };
   terminate_ = false;
-  on_ = false;
-  powerOffAt_ = backlightAt_ = kNever;
   offPending_ = false;
   savedAtClose_ = false;
-  SetBacklight(0);
-  LcdClear();
   // The new device thread starts in the default language.
   SetThreadLanguage(1033);
   windowLang_ = 1033;
@@ -328,54 +316,29 @@ void TSoakWorld::DeviceThread() {
   Ask({TAsk::Exit});
 }
 
-// The device's Execute.
+// The device's Execute, as every host runs it.
 void TSoakWorld::DeviceLoop() {
-  while (!terminate_) {
-    try {
-      WaitForKey(kWaitForever);
-    } catch (const TAbort&) {
-      return;
-    }
-    if (terminate_) return;
-    {
-      std::lock_guard<TKeyChannel::Lock> g(channel_->Mutex());
-      firmwareRunning_ = true;
-    }
-    running_ = true;
-    bool aborted = false;
-    try {
-      RunScrn();
-      DeviceFail("stop", "RunScrn returned");
-    } catch (const Exception& e) {
-      if (!e.Message.empty()) DeviceFail("error-box", e.Message);
-    } catch (const TAbort&) {
-      aborted = true;
-    } catch (const std::exception& e) {
-      DeviceFail("error-box", e.what());
-    }
-    running_ = false;
-    {
-      std::lock_guard<TKeyChannel::Lock> g(channel_->Mutex());
-      firmwareRunning_ = false;
-    }
-    if (aborted || failed_) return;
-    AfterStop();
-    LcdClear();
-    UpdateScreen();
-    if (failed_) return;
+  try {
+    RunDeviceLoop(*this, *channel_, [this] { Firmware(); }, [this] { return terminate_ || failed_; });
+  } catch (const TAbort&) {
   }
 }
 
-// TDevice::LoadFonts, reached through the channel's refresh (under its lock).
-// This and SetDeviceLanguage mirror the device's hand-over of a language
-// change; they must follow any change made there.
-void TSoakWorld::DeviceRefresh() {
-  SetThreadLanguage(LangIdOf(channel_->LanguageValue()));
-  if (textsDirty_) {
-    textsDirty_ = false;
-    InitMenuTexts();
+void TSoakWorld::Firmware() {
+  running_ = true;
+  try {
+    RunScrn();
+    DeviceFail("stop", "RunScrn returned");
+  } catch (const Exception& e) {
+    running_ = false;
+    // Another message is the error box's failure, reported by the loop.
+    if (e.Message.empty() && !failed_) AfterStop();
+    throw;
+  } catch (...) {
+    running_ = false;
+    throw;
   }
-  LcdLoadFonts();
+  running_ = false;
 }
 
 std::uint16_t TSoakWorld::WaitForKey(std::int32_t timeoutMs) {
@@ -390,7 +353,7 @@ std::uint16_t TSoakWorld::WaitForKey(std::int32_t timeoutMs) {
     q.type = TAsk::Wait;
     q.forever = timeoutMs < 0;
     q.ms = timeoutMs;
-    q.until = q.forever ? kNever : now_ + static_cast<std::uint64_t>(timeoutMs);
+    q.until = q.forever ? ~std::uint64_t{0} : now_ + static_cast<std::uint64_t>(timeoutMs);
     const TReply rep = Ask(q);
     if (rep == TReply::Abort) throw TAbort{};
     if (rep == TReply::WillPost) {
@@ -663,10 +626,11 @@ bool TSoakWorld::Peek(TAction& a) {
   if (ended_) return false;
   if (pending_.empty()) Expand();
   a = pending_.front();
-  if (on_ && powerOffAt_ <= a.at && powerOffAt_ <= backlightAt_) {
-    a = TAction{powerOffAt_, TAct::TimerOff};
-  } else if (backlightAt_ <= a.at) {
-    a = TAction{backlightAt_, TAct::TimerDim};
+  const std::optional<std::uint64_t> off = timers_->powerOff.Due(), dim = timers_->backlight.Due();
+  if (off && *off <= a.at && (!dim || *off <= *dim)) {
+    a = TAction{*off, TAct::TimerOff};
+  } else if (dim && *dim <= a.at) {
+    a = TAction{*dim, TAct::TimerDim};
   }
   return true;
 }
@@ -737,14 +701,14 @@ void TSoakWorld::Expand() {
 bool TSoakWorld::WillSignal(const TAction& a) const {
   switch (a.type) {
     case TAct::Post:
-      return on_ || a.code == KEY_LONG + 2 || a.code == KEY_HOLD + 2;
+      return IsOn() || a.code == KEY_LONG + 2 || a.code == KEY_HOLD + 2;
     case TAct::Language:
     case TAct::PowerOff:
     case TAct::TimerOff:
     case TAct::TimerDim:
-      return on_;
+      return IsOn();
     case TAct::Dim:
-      return on_ && backlightAt_ != kNever;
+      return IsOn() && timers_->backlight.Active();
     case TAct::Close:
     case TAct::End:
       return true;
@@ -755,9 +719,12 @@ bool TSoakWorld::WillSignal(const TAction& a) const {
 void TSoakWorld::Apply(const TAction& a) {
   switch (a.type) {
     case TAct::Post: {
-      const bool wasOn = on_;
+      const bool wasOn = IsOn();
       // The switch-on resets the buttons: the holding press sends no more.
-      if (PostKey(a.code) && !wasOn) std::erase_if(pending_, [](const TAction& p) { return p.burst; });
+      if (rules_->PostKey(a.code) && !wasOn) {
+        ++winStats_.switchOns;
+        std::erase_if(pending_, [](const TAction& p) { return p.burst; });
+      }
       break;
     }
     case TAct::Language: {
@@ -768,13 +735,15 @@ void TSoakWorld::Apply(const TAction& a) {
     }
     case TAct::PowerOff:
     case TAct::TimerOff:
-      if (on_) OnOffTimer();
+      if (!IsOn()) break;
+      NoteSwitchOff();
+      rules_->OnOffTimer();
       break;
     case TAct::Dim:
-      if (backlightAt_ != kNever) OnBacklightTimer();
+      if (timers_->backlight.Active()) rules_->OnBacklightTimer();
       break;
     case TAct::TimerDim:
-      OnBacklightTimer();
+      rules_->OnBacklightTimer();
       break;
     case TAct::Close:
       FormClose(false);
@@ -785,52 +754,7 @@ void TSoakWorld::Apply(const TAction& a) {
   }
 }
 
-// TDevice::PostKey: false when the code was dropped.
-bool TSoakWorld::PostKey(std::uint16_t code) {
-  bool switchOn = false;
-  if (!on_) {
-    if (code != KEY_LONG + 2 && code != KEY_HOLD + 2) return false;
-    code = KEY_NONE;
-    switchOn = true;
-    on_ = true;
-    ++winStats_.switchOns;
-  }
-  if (switchOn || code != KEY_NONE) {
-    powerOffAt_ = now_ + kPowerOffMs;
-    backlightAt_ = now_ + kBacklightMs;
-    SetBacklight(1);
-  }
-  channel_->SetKey(code);
-  return true;
-}
-
-// TDevice::SetLanguage: the running firmware takes the new texts at its next
-// refresh; a stopped one gets them at once.
-void TSoakWorld::SetDeviceLanguage(std::uint32_t value) {
-  {
-    std::lock_guard<TKeyChannel::Lock> g(channel_->Mutex());
-    channel_->SetLanguageValue(value);
-    if (firmwareRunning_)
-      textsDirty_ = true;
-    else
-      InitMenuTexts();
-  }
-  PostKey(KEY_NONE);
-}
-
-void TSoakWorld::OnOffTimer() {
-  NoteSwitchOff();
-  PostKey(KEY_OFF);
-  powerOffAt_ = kNever;
-  on_ = false;
-  SaveSettings();
-}
-
-void TSoakWorld::OnBacklightTimer() {
-  backlightAt_ = kNever;
-  SetBacklight(0);
-  PostKey(KEY_NONE);
-}
+void TSoakWorld::SetDeviceLanguage(std::uint32_t value) { rules_->SetLanguage(value); }
 
 // The main window's close: save, then the device's destructor posts the
 // switch-off past PostKey. Unless the stream is over, the program then
@@ -853,13 +777,8 @@ void TSoakWorld::SaveSettings() {
   }
 }
 
-bool TSoakWorld::FirmwareRunning() {
-  std::lock_guard<TKeyChannel::Lock> g(channel_->Mutex());
-  return firmwareRunning_;
-}
-
 void TSoakWorld::NoteSwitchOff() {
-  if (!FirmwareRunning()) {
+  if (!channel_->FirmwareRunning()) {
     ++winStats_.offs["device off"];
     return;
   }

@@ -1,0 +1,47 @@
+# The relative links of README.md and docs/*.md lead to files that exist, and
+# README.md links every page of docs/. Run by ctest as a CMake script:
+#   cmake -DSOURCE_DIR=<project root> -P check_links.cmake
+# Web addresses and links within a page (#...) are not followed.
+
+cmake_minimum_required(VERSION 3.25)
+file(GLOB pages RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/docs/*.md)
+set(faults "")
+set(readme_targets "")
+foreach(page README.md ${pages})
+  file(READ ${SOURCE_DIR}/${page} text)
+  get_filename_component(dir ${SOURCE_DIR}/${page} DIRECTORY)
+  # [text](target), ![alt](target) and <img src="target">. Square brackets
+  # would join list elements, and a ';' split one: neither is kept.
+  string(REPLACE "[" "{" text "${text}")
+  string(REPLACE "]" "}" text "${text}")
+  string(REGEX MATCHALL "}\\([^);]+\\)" links "${text}")
+  string(REGEX MATCHALL "src=\"[^\";]+\"" images "${text}")
+  foreach(link IN LISTS links images)
+    string(REGEX REPLACE "^(}\\(|src=\")" "" target "${link}")
+    string(REGEX REPLACE "[)\"]$" "" target "${target}")
+    string(REGEX REPLACE "[ \t].*$" "" target "${target}")  # a title after the target
+    string(REGEX REPLACE "^<(.*)>$" "\\1" target "${target}")
+    if(target MATCHES "^[A-Za-z][A-Za-z0-9+.-]*:" OR target MATCHES "^#")
+      continue()
+    endif()
+    string(REGEX REPLACE "#.*$" "" path "${target}")
+    get_filename_component(resolved ${dir}/${path} ABSOLUTE)
+    if(NOT EXISTS ${resolved})
+      list(APPEND faults "${page}: ${target} does not exist")
+    endif()
+    if(page STREQUAL "README.md")
+      list(APPEND readme_targets ${resolved})
+    endif()
+  endforeach()
+endforeach()
+foreach(page IN LISTS pages)
+  if(NOT ${SOURCE_DIR}/${page} IN_LIST readme_targets)
+    list(APPEND faults "README.md does not link ${page}")
+  endif()
+endforeach()
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "Broken documentation links:\n  ${text}")
+endif()
+list(LENGTH pages n)
+message(STATUS "README.md and ${n} pages of docs/: every relative link resolves")
