@@ -2,6 +2,7 @@
 // writes screenshots (PNG) and recordings (animated GIF).
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -114,28 +115,31 @@ int ParseArgs(int argc, char** argv, TOptions& o) {
       std::cout << "orb720-script " << ORB_VERSION << "\n";
       return kOk;
     } else if (a == "-o" || a == "--out") {
-      if (!take(o.out)) return Usage(a + " needs a folder");
+      if (!take(o.out) || o.out.empty()) return Usage(a + " needs a folder");
     } else if (a == "-e" || a == "--expect-dir") {
-      if (!take(o.expectDir)) return Usage(a + " needs a folder");
+      if (!take(o.expectDir) || o.expectDir.empty()) return Usage(a + " needs a folder");
       o.expectDirSet = true;
     } else if (a == "-l" || a == "--lang") {
       if (!take(v)) return Usage(a + " needs en, ru, us, a list or all");
-      if (v == "all") v = "en,ru,us";
       std::istringstream in(v);
-      for (std::string l; std::getline(in, l, ',');) {
-        if (!LanguageValueOf(l)) return Usage("unknown language '" + l + "' (en, ru, us or all)");
-        for (const std::string& seen : o.langs)
-          if (seen == l) return Usage("language '" + l + "' given twice");
-        o.langs.push_back(l);
+      for (std::string word; std::getline(in, word, ',');) {
+        std::string lower = word;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        const std::vector<std::string> named =
+            lower == "all" ? std::vector<std::string>{"en", "ru", "us"} : std::vector<std::string>{LanguageOf(word)};
+        if (named[0].empty()) return Usage("unknown language '" + word + "' (en, ru, us or all)");
+        for (const std::string& l : named) {
+          for (const std::string& seen : o.langs)
+            if (seen == l) return Usage("language '" + l + "' given twice");
+          o.langs.push_back(l);
+        }
       }
       if (o.langs.empty()) return Usage(a + " needs en, ru, us, a list or all");
     } else if (a == "-z" || a == "--zoom") {
       if (!take(v)) return Usage(a + " needs a number");
-      if (v.size() != 1 || v[0] < '1' || v[0] > '8') return Usage("bad zoom '" + v + "' (1 to 8)");
-      o.pictures.zoom = v[0] - '0';
+      if (!ParseZoom(v, o.pictures.zoom)) return Usage("bad zoom '" + v + "' (1 to 8)");
     } else if (a == "-d" || a == "--view") {
-      if (!take(v) || (v != "lcd" && v != "device")) return Usage("the view is lcd or device");
-      o.pictures.device = v == "device";
+      if (!take(v) || !ParseView(v, o.pictures.device)) return Usage("the view is lcd or device");
     } else if (a == "-c" || a == "--check") {
       o.check = true;
     } else if (a == "-v" || a == "--verbose") {

@@ -231,3 +231,24 @@ TEST(CommandLine, BadInputWritesNothingAndAFailedExpectExitsWithOne) {
   ASSERT_TRUE(ReadPng(dir.File("out/menu_ru.png"), shot));
   EXPECT_EQ(shot.width, 128);
 }
+
+// Files from editors elsewhere: a byte-order mark, CR LF and lone CR line
+// ends count the lines as the editor shows them; a long list of faults is cut
+// short.
+TEST(ScenarioFile, ByteOrderMarkAndOtherLineEndsAreReadAndLongFaultListsAreCut) {
+  TScenario s;
+  std::vector<std::string> errors;
+  EXPECT_FALSE(ParseScenario("crlf.scn", "\xEF\xBB\xBFon\r\npress 4\rpress 9\r\n\rzoom 08\nshot a\n", s, errors));
+  EXPECT_EQ(Joined(errors), "crlf.scn:3: no button 9 (buttons are 1 to 4)\n");
+  ASSERT_EQ(s.commands.size(), 3u);
+  EXPECT_EQ(s.commands[2].line, 6);
+  EXPECT_EQ(s.commands[2].zoom, 8);
+
+  std::string many;
+  for (int i = 0; i < 25; ++i) many += "jump\n";
+  errors.clear();
+  EXPECT_FALSE(ParseScenario("many.scn", many, s, errors));
+  ASSERT_EQ(errors.size(), 21u);
+  EXPECT_EQ(errors[19], "many.scn:20: unknown command 'jump'");
+  EXPECT_EQ(errors[20], "many.scn: and 5 more errors");
+}
