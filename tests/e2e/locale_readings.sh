@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end: the same walk in the window under a Russian desktop locale
 # (decimal comma) and under C.UTF-8 must show the same LCD, picture for
-# picture: a measured point with its speed in Hz, and the spectrum with its
+# picture: the speed question, a measured point, and the spectrum with its
 # cursor, band and scale readouts. The Russian locale is generated into the
 # scratch folder (LOCPATH); nothing on the machine changes.
 set -euo pipefail
@@ -14,42 +14,70 @@ comma=$(LOCPATH="$locales" LC_ALL=ru_RU.UTF-8 /usr/bin/printf '%.2f' 8.22)
 [ "$comma" = "8,22" ] || fail "the generated locale writes 8.22 as \"$comma\", not with a comma"
 start_x
 
+# The LCD as the window shows it, as raw pixels; it sits at client (174, 145).
+lcd_now() { import -window root -crop "128x160+$((X + 174))+$((Y + 145))" +repage rgb:- | md5sum; }
+# Waits until the LCD shows something other than $1, then until it holds
+# still: the walk keeps pace with the program however loaded the machine.
+await_change() {  # md5 what
+  for _ in $(seq 100); do
+    [ "$(lcd_now)" != "$1" ] && return 0
+    sleep 0.05
+  done
+  fail "the LCD did not change after $2"
+}
+settle() {
+  local a b
+  a=$(lcd_now)
+  for _ in $(seq 50); do
+    sleep 0.1
+    b=$(lcd_now)
+    [ "$a" = "$b" ] && return 0
+    a=$b
+  done
+  fail "the LCD did not settle"
+}
 # Buttons in window coordinates: the instrument picture sits at (124, 80).
-button() {  # n [count]: short presses
-  local xy
+button() {  # n [count]: short presses, each awaited
+  local xy before
   case $1 in
     1) xy="274 440" ;; 2) xy="200 360" ;; 3) xy="200 440" ;; 4) xy="274 360" ;;
   esac
   for _ in $(seq "${2:-1}"); do
+    before=$(lcd_now)
     xdotool mousemove --window "$wid" $xy mousedown 1
-    sleep 0.08
+    sleep 0.05
     xdotool mouseup 1
-    sleep 0.25
+    await_change "$before" "button $1"
+    settle
   done
 }
-lcd_shot() {  # name [rows]: the LCD as the window shows it, from its top
-  shot
-  convert "$work/screen.png" -crop "128x${2:-160}+$((X + 174))+$((Y + 145))" +repage "$work/$1.png"
+lcd_shot() {  # name [rows]: the LCD from its top
+  import -window root -crop "128x${2:-160}+$((X + 174))+$((Y + 145))" +repage "$work/$1.png"
 }
 
-walk() {  # tag [NAME=value ...]: the program from a folder of its own, in Russian with speeds in Hz
-  local dir="$work/$1"
+walk() {  # tag [NAME=value ...]: the program from a folder of its own, in Russian, speeds in Hz, no auto step
+  local dir="$work/$1" before
   mkdir -p "$dir"
   cp "$exe" "$dir/ORB720Demo"
-  printf '[DeviceState]\nFreqDimension=201\n[Language]\nName=RUS\n' >"$dir/ORB720Demo.INI"
+  printf '[DeviceState]\nAutoStepEn=0\nFreqDimension=201\n[Language]\nName=RUS\n' >"$dir/ORB720Demo.INI"
   start_app "$dir/ORB720Demo" "${@:2}"
+  before=$(lcd_now)
   xdotool mousemove --window "$wid" 200 360 mousedown 1  # switch on: hold button 2
   sleep 0.6
   xdotool mouseup 1
-  sleep 1.5
+  await_change "$before" "switching on"
+  settle
   button 4 3              # MEASUREMENT, machine row, point row
   button 4                # measure point 1: the wave question with the speed
   lcd_shot "$1-question"
-  button 1                # YES; measured, then the auto step to point 2
-  sleep 4
-  button 3                # back to point 1 and its values
+  before=$(lcd_now)
+  xdotool mousemove --window "$wid" 274 440 click 1  # YES
+  await_change "$before" "YES"  # "Measuring...", 1.5 s
+  before=$(lcd_now)
+  await_change "$before" "measuring"
+  settle
   lcd_shot "$1-point" 144  # not the time of the measurement below
-  button 2 3              # main menu
+  button 2 3              # machine row, route row, main menu
   button 1                # ANALYSIS
   button 4 4              # machine row, point row, point 1's spectrum
   button 1 3              # cursor right
