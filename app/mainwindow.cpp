@@ -53,7 +53,7 @@ class TToolBar : public QWidget {
 
 std::string DefaultIniPath() {
   const QString exe = QCoreApplication::applicationFilePath();
-  return SettingsFilePath(exe.toStdString(), [] {
+  return SettingsFilePath(exe.toStdString(), ORB_INSTALL_MARK, [] {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
   });
 }

@@ -1,11 +1,11 @@
 #include "clock.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
 #include "host.h"
 #include "lcd.h"
+#include "numtext.h"
 #include "state.h"
 #include "texts.h"
 
@@ -63,7 +63,7 @@ struct ClockInit {
 // 0, 3 and 6 (widths w0, w1, w2) into the field texts from `first` on.
 void FmtGroup(const char* fmt, int first, std::size_t w2) {
   char s[40];
-  std::snprintf(s, sizeof s, fmt, ClockEdit[first], ClockEdit[first + 1], ClockEdit[first + 2]);
+  FmtStr(s, sizeof s, fmt, ClockEdit[first], ClockEdit[first + 1], ClockEdit[first + 2]);
   for (char& c : s)
     if (c == ' ') c = '0';
   const std::size_t at[3] = {0, 3, 6};

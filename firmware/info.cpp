@@ -1,10 +1,10 @@
 #include "info.h"
 
 #include <cstddef>
-#include <cstdio>
 
 #include "host.h"
 #include "lcd.h"
+#include "numtext.h"
 #include "state.h"
 #include "texts.h"
 
@@ -47,11 +47,11 @@ static InfoInit g_infoInit;
 
 void InfoScrn() {
   char s[24];
-  std::snprintf(s, sizeof s, "%5ld", static_cast<long>(DeviceInfo.SerialNo));
+  FmtStr(s, sizeof s, "%5ld", static_cast<long>(DeviceInfo.SerialNo));
   PutValue(TX_SERIAL, s);
-  std::snprintf(s, sizeof s, "%1d.%1d", (DeviceInfo.HwVersion >> 8) & 0x0F, DeviceInfo.HwVersion & 0x0F);
+  FmtStr(s, sizeof s, "%1d.%1d", (DeviceInfo.HwVersion >> 8) & 0x0F, DeviceInfo.HwVersion & 0x0F);
   PutValue(TX_HW, s);
-  std::snprintf(s, sizeof s, "%1d.%1d.1316", 2, 6);
+  FmtStr(s, sizeof s, "%1d.%1d.1316", 2, 6);
   PutValue(TX_FW, s);
 
   for (int i = 0; i < INFO_ITEMS; ++i) InfoItems[i].text = FwText(kInfoTexts[i]);

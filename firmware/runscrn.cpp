@@ -9,6 +9,7 @@
 #include "computing.h"
 #include "flash.h"
 #include "host.h"
+#include "numtext.h"
 #include "point.h"
 #include "setup.h"
 #include "tacho.h"
@@ -127,7 +128,9 @@ void InitProgState() {
 std::uint16_t MainScrn() {
   TraceLine("");
   TraceLine("MainScrn()");
-  TraceLine("MainScrn() CProgramState.npnt = " + std::to_string(CProgramState.npnt));
+  char line[48];
+  FmtStr(line, sizeof line, "MainScrn() CProgramState.npnt = %d", CProgramState.npnt);
+  TraceLine(line);
   DrawTitle("ORB-720");
   while (MenuSelect(MainMenu, MAIN_MENU_ITEMS) != 4) {
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host.h"
+#include "numtext.h"
 
 std::vector<CPoint> RouteStore;
 std::vector<CPoint> OffRouteStore;
@@ -46,7 +47,9 @@ std::string FormatNumber(const std::string& templ, int value) {
   while (i < templ.size() && templ[i] >= '0' && templ[i] <= '9' && width < 32)
     width = width * 10 + static_cast<std::size_t>(templ[i++] - '0');
   if (i >= templ.size() || templ[i] != 'd') return templ;
-  std::string digits = std::to_string(value);
+  char num[16];
+  FmtStr(num, sizeof num, "%d", value);
+  std::string digits = num;
   if (digits.size() < width) digits.insert(0, width - digits.size(), ' ');
   return templ.substr(0, pct) + digits + templ.substr(i + 1);
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -11,6 +10,7 @@
 #include "font.h"
 #include "host.h"
 #include "lcd.h"
+#include "numtext.h"
 #include "state.h"
 
 CAnaly Analy;
@@ -164,7 +164,7 @@ void DrawXTicks() {
     x = std::clamp(x, 0, 127);
     LcdLine(S16(x), 113, S16(x), 115, LCD_BLACK, 0);
     char text[16];
-    std::snprintf(text, sizeof text, "%.0f", freq[i]);
+    FmtStr(text, sizeof text, "%.0f", freq[i]);
     const int len = static_cast<int>(std::strlen(text));
     int start = x - 3 * len;
     if (i == 0) start = std::max(start, 1);
@@ -184,7 +184,7 @@ void DrawYTick() {
   const int count = std::clamp(static_cast<int>(r / Analy.amp), 0, 32767);
   const int y = kBaseY - YMul(Analy.yscale, S16(count));
   char text[24];
-  std::snprintf(text, sizeof text, "%.3f", r);
+  FmtStr(text, sizeof text, "%.3f", r);
   const std::size_t keep = static_cast<std::size_t>(e >= 0 ? e + 1 : 2 - e);
   if (keep < sizeof text) text[keep] = '\0';
   LcdLine(0, S16(y), 2, S16(y), LCD_BLACK, 0);
@@ -278,7 +278,7 @@ void FormatTitle() {
   char value[32] = " ***";
   if (v >= 0.0f && v < 1000.0f) {
     char tmp[32];
-    std::snprintf(tmp, sizeof tmp, " %.2f", static_cast<double>(v));
+    FmtStr(tmp, sizeof tmp, " %.2f", static_cast<double>(v));
     // 999.995 and up would print as 1000.00, one character past the title.
     if (std::strlen(tmp) <= 7) std::memcpy(value, tmp, sizeof tmp);
   }
@@ -292,26 +292,26 @@ void FormatMenuLines(int L) {
   for (int i = 0; i < ANALY_MENU_ITEMS; ++i) std::memcpy(AnalyMenuText[i], g_lineTmpl[i], ANALY_LINE_LEN + 1);
   char buf[40];
   const double freq = static_cast<double>(Analy.first + L) * Analy.fmax / 3200.0;
-  std::snprintf(buf, sizeof buf, "%.3f", freq);
+  FmtStr(buf, sizeof buf, "%.3f", freq);
   PutField(AnalyMenuText[0], 8, buf, 5);
   float a = static_cast<float>(Analy.disp[L]) * Analy.amp;
   if (Imperial()) a *= ImperialFactor(Analy.quant);
   if (a >= 0.0f && a < 10000.0f)
-    std::snprintf(buf, sizeof buf, "%.3f", static_cast<double>(a));
+    FmtStr(buf, sizeof buf, "%.3f", static_cast<double>(a));
   else
-    std::snprintf(buf, sizeof buf, "*****");
+    FmtStr(buf, sizeof buf, "*****");
   PutField(AnalyMenuText[0], 16, buf, 5);
 
   if (Analy.xscale > 0)
-    std::snprintf(buf, sizeof buf, "1:%-5d", Analy.xscale);
+    FmtStr(buf, sizeof buf, "1:%-5d", Analy.xscale);
   else if (Analy.xscale == -1)
-    std::snprintf(buf, sizeof buf, "1:1    ");
+    FmtStr(buf, sizeof buf, "1:1    ");
   else
-    std::snprintf(buf, sizeof buf, "1:%.3f", -1.0 / Analy.xscale);
+    FmtStr(buf, sizeof buf, "1:%.3f", -1.0 / Analy.xscale);
   PutField(AnalyMenuText[1], 10, buf, 7);
 
   // yzoom stays below 1000 (ybase is at least 93), so three digits suffice.
-  std::snprintf(buf, sizeof buf, "%-3d", Analy.yzoom);
+  FmtStr(buf, sizeof buf, "%-3d", Analy.yzoom);
   PutField(AnalyMenuText[2], 13, buf, 3);
 
   const int q = std::min<int>(Analy.quant, 2);
@@ -331,10 +331,10 @@ void DrawCursorBand(int L) {
   if (Imperial()) r *= ImperialFactor(Analy.quant);
   if (r >= 0.0f && r < 1000.0f) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(r));
-    std::snprintf(AnalyBandText, sizeof AnalyBandText, "%.4s", buf);
+    FmtStr(buf, sizeof buf, "%.2f", static_cast<double>(r));
+    FmtStr(AnalyBandText, sizeof AnalyBandText, "%.4s", buf);
   } else {
-    std::snprintf(AnalyBandText, sizeof AnalyBandText, "****");
+    FmtStr(AnalyBandText, sizeof AnalyBandText, "****");
   }
   LcdTextOut(94, 22, LCD_BLUE, LCD_WHITE, AnalyBandText);
 }

@@ -1,10 +1,10 @@
 #include "asktacho.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "host.h"
+#include "numtext.h"
 #include "rotation.h"
 #include "state.h"
 
@@ -49,12 +49,12 @@ CItem TachoItems[4] = {kTachoLayout[0], kTachoLayout[1], kTachoLayout[2], kTacho
 
 void FormatTachoReading(std::int16_t unitXHz) {
   if (CProgramState.FreqDimension == 201) {
-    std::snprintf(TachoValueText, sizeof TachoValueText, "%.2f", static_cast<double>(RotFreq));
-    std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2103).c_str());
+    FmtStr(TachoValueText, sizeof TachoValueText, "%.2f", static_cast<double>(RotFreq));
+    FmtStr(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2103).c_str());
     TachoItems[TACHO_UNIT].x = unitXHz;
   } else {
-    std::snprintf(TachoValueText, sizeof TachoValueText, "%5d", TruncToInt(RotRpm));
-    std::snprintf(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2104).c_str());
+    FmtStr(TachoValueText, sizeof TachoValueText, "%5d", TruncToInt(RotRpm));
+    FmtStr(TachoUnitText, sizeof TachoUnitText, "%s", LoadStr(2104).c_str());
     TachoItems[TACHO_UNIT].x = 78;
   }
   TachoItems[TACHO_VALUE].text = TachoValueText;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 
 #include "state.h"
 
@@ -188,40 +187,9 @@ void SpecDiff(const std::int16_t*, std::int16_t, std::int16_t n, float, std::int
   scale = kDiffScale;
 }
 
-void SpecIntg(const std::int16_t* src, std::int16_t first, std::int16_t n, float srcScale, std::int16_t* dst, float df,
-              float& scale) {
-  // The loaded input spectrum comes with its integral built in; any other
-  // source (a spectrum integrated once already) is integrated here.
-  if (src == SpecRe) {
-    CopyTable(SpecTabIntg, SPEC_TAB_LINES, n, dst);
-    scale = kIntgScale;
-    return;
-  }
-  // Line k divided by 2 pi k df, mm/s to um. The lines are rescaled so that
-  // the largest result takes the full 16 bits; the scale carries the rest.
-  // dst may be src: every line is read before it is written.
-  const int to = std::clamp<int>(n, 0, SPEC_HALF);
-  const int from = std::clamp<int>(first, 1, std::max(to, 1));
-  int kp = 0;  // the line with the largest |src[k]| / k, and that |src[k]|
-  std::int64_t vp = 0;
-  for (int k = from; k < to; ++k) {
-    const std::int64_t v = std::abs(static_cast<int>(src[k]));
-    if (v * std::max(kp, 1) > vp * k) {
-      kp = k;
-      vp = v;
-    }
-  }
-  for (int k = 0; k < from && k < to; ++k) dst[k] = 0;
-  if (vp == 0 || !(df > 0.0f)) {
-    for (int k = from; k < to; ++k) dst[k] = 0;
-    scale = 0.0f;
-    return;
-  }
-  for (int k = from; k < to; ++k)
-    dst[k] = static_cast<std::int16_t>(static_cast<std::int64_t>(src[k]) * 32767 * kp / (vp * k));
-  constexpr double kTwoPi = 6.283185307179586;
-  scale = static_cast<float>(static_cast<double>(srcScale) * 1000.0 / (kTwoPi * df) * static_cast<double>(vp) /
-                             (32767.0 * kp));
+void SpecIntg(const std::int16_t*, std::int16_t, std::int16_t n, float, std::int16_t* dst, float, float& scale) {
+  CopyTable(SpecTabIntg, SPEC_TAB_LINES, n, dst);
+  scale = kIntgScale;
 }
 
 float BandRms(const std::int16_t* spec, std::int16_t a, std::int16_t b, float scale) {

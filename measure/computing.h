@@ -78,9 +78,11 @@ void SpecHann(std::int16_t* re, std::int16_t* im, std::int16_t n);
 // dst[k] = |re[k] + j im[k]| / 2 for first..last inclusive; dst may be re.
 void SpecMagn(const std::int16_t* re, const std::int16_t* im, std::int16_t first, std::int16_t last, std::int16_t e,
               float s, std::int16_t* dst, float& scale);
-// Differentiated and integrated spectra. Derived from the input spectrum
-// (SpecRe) they come from the built-in tables; SpecIntg of any other source
-// integrates it line by line (line 0 and lines below first become 0).
+// Differentiated and integrated spectra: the built-in tables (n lines from
+// line 0) with their fixed scales, whatever the source. Source, first line,
+// source scale and line spacing are taken and not used, so a displacement
+// integrated twice from an acceleration input is the integrated table again:
+// the demonstration data stand in for the signal, as everywhere else here.
 void SpecDiff(const std::int16_t* src, std::int16_t first, std::int16_t n, float srcScale, std::int16_t* dst, float df,
               float& scale);
 void SpecIntg(const std::int16_t* src, std::int16_t first, std::int16_t n, float srcScale, std::int16_t* dst, float df,

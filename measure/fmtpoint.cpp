@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -11,6 +10,7 @@
 #include "flash.h"
 #include "host.h"
 #include "lcd.h"
+#include "numtext.h"
 #include "state.h"
 #include "texts.h"
 
@@ -56,7 +56,7 @@ class TBoundedText {
     char tmp[64];
     va_list ap;
     va_start(ap, fmt);
-    const int n = std::vsnprintf(tmp, sizeof tmp, fmt, ap);
+    const int n = VFmtStr(tmp, sizeof tmp, fmt, ap);
     va_end(ap);
     if (n > 0) Add(tmp);
   }

@@ -2,9 +2,9 @@
 # Installs the Debian 12 packages the build, the tests and the simulator need,
 # only those that are missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev
+packages=(build-essential cmake ninja-build qt6-base-dev libgl-dev libxkbcommon-dev libgtest-dev locales
           libbenchmark-dev libpng-dev libgif-dev fonts-dejavu-core xvfb xdotool imagemagick x11-utils libxdamage-dev
-          desktop-file-utils appstream dpkg-dev file emscripten chromium firefox-esr)
+          desktop-file-utils appstream dpkg-dev file lintian emscripten chromium firefox-esr)
 # npm for the browser tests' driver: Debian's, unless a node with its own npm is there.
 command -v npm >/dev/null || packages+=(npm)
 missing=()

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "lcd.h"
 
@@ -11,188 +12,246 @@ namespace {
 
 constexpr int kMaxDelay = 65535;  // hundredths of a second in one frame
 
-// The palette: the nine colours lit, then their dimmed forms, each RGB once;
-// codes outside the nine (never drawn by the firmware) are added as met.
-struct TPalette {
-  std::vector<std::uint32_t> rgb;
-  std::array<std::uint8_t, 512> index{};  // by code + 256 x dimmed
-  std::array<bool, 512> known{};
-
-  TPalette() {
-    for (bool lit : {true, false})
-      for (const LcdColour& c : kLcdColours) Index(static_cast<std::uint8_t>(c.code), lit);
-  }
-  std::uint8_t Index(std::uint8_t code, bool lit) {
-    const std::size_t k = code + (lit ? 0u : 256u);
-    if (known[k]) return index[k];
-    const std::uint32_t c = LcdColourRgb(code, lit);
-    auto it = std::find(rgb.begin(), rgb.end(), c);
-    if (it == rgb.end()) it = rgb.insert(rgb.end(), c);
-    known[k] = true;
-    index[k] = static_cast<std::uint8_t>(it - rgb.begin());
-    return index[k];
-  }
-};
-
-using TIndexed = std::vector<std::uint8_t>;  // 128 x 160 palette indices
-
-struct TShown {
-  TIndexed px;
-  int delay;  // hundredths of a second
-};
-
-int WriteToVector(GifFileType* gif, const GifByteType* data, int len) {
-  auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
-  out->insert(out->end(), data, data + len);
-  return len;
-}
-
 struct TRect {
   int x0 = LCD_WIDTH, y0 = LCD_HEIGHT, x1 = -1, y1 = -1;
   bool Empty() const { return x1 < x0; }
 };
+constexpr TRect kWhole{0, 0, LCD_WIDTH - 1, LCD_HEIGHT - 1};
+constexpr TRect kOnePixel{0, 0, 0, 0};
 
-TRect Changed(const TIndexed& a, const TIndexed& b) {
+// Frames compare by the colours they show: codes that look the same are the same.
+struct TColours {
+  const TFrame& f;
+  const std::uint32_t* rgb = LcdColourColumn(f.backlight);
+  std::uint32_t operator[](std::size_t i) const { return rgb[f.px[i]]; }
+};
+
+bool SameColours(const TFrame& a, const TFrame& b) {
+  const TColours ca{a}, cb{b};
+  for (std::size_t i = 0; i < a.px.size(); ++i)
+    if (ca[i] != cb[i]) return false;
+  return true;
+}
+
+TRect Changed(const TFrame& a, const TFrame& b) {
+  const TColours ca{a}, cb{b};
   TRect r;
   for (int y = 0; y < LCD_HEIGHT; ++y)
     for (int x = 0; x < LCD_WIDTH; ++x)
-      if (a[static_cast<std::size_t>(y * LCD_WIDTH + x)] != b[static_cast<std::size_t>(y * LCD_WIDTH + x)]) {
+      if (const auto i = static_cast<std::size_t>(y * LCD_WIDTH + x); ca[i] != cb[i]) {
         r.x0 = std::min(r.x0, x), r.x1 = std::max(r.x1, x);
         r.y0 = std::min(r.y0, y), r.y1 = std::max(r.y1, y);
       }
   return r;
 }
 
-class TGifOut {
- public:
-  TGifOut(std::vector<std::uint8_t>& out, int zoom, const std::vector<std::uint32_t>& rgb, int transparent)
-      : zoom_(zoom), transparent_(transparent) {
-    int err = 0;
-    gif_ = EGifOpen(&out, WriteToVector, &err);
-    if (!gif_) {
-      error_ = GifErrorString(err);
+int BitsFor(std::size_t colours) {
+  int bits = 1;
+  while ((std::size_t{1} << bits) < colours) ++bits;
+  return bits;
+}
+
+ColorMapObject* MakeMap(const std::vector<std::uint32_t>& rgb, int bits) {
+  std::vector<GifColorType> colours(std::size_t{1} << bits, GifColorType{0, 0, 0});
+  for (std::size_t i = 0; i < rgb.size(); ++i)
+    colours[i] = GifColorType{static_cast<GifByteType>(rgb[i] >> 16), static_cast<GifByteType>(rgb[i] >> 8),
+                              static_cast<GifByteType>(rgb[i])};
+  return GifMakeMapObject(1 << bits, colours.data());
+}
+
+}  // namespace
+
+struct TGifRecorder::TImpl {
+  int zoom;
+  TWrite write;
+  GifFileType* gif = nullptr;
+  std::string error;
+  // The global palette: the nine colours lit, then their dimmed forms, each
+  // RGB once; index by backlight and code, -1 for codes outside the nine
+  // (never drawn by the firmware: a frame with one gets a palette of its own).
+  std::vector<std::uint32_t> palette;
+  std::array<std::array<int, 256>, 2> index{};
+  int transparent = 0;
+  // Frame boundaries in hundredths of a second from the start, rounded, so
+  // that the delays add up to the recorded time exactly.
+  bool started = false;
+  std::uint32_t t0 = 0;
+  std::uint32_t candidateAt = 0;  // the last frame given, its end not yet known
+  TFrame candidate;
+  bool pending = false;  // the frame shown last, its delay still growing
+  TFrame shown;
+  int delay = 0;
+  bool wrote = false;  // the frame written last, which the next one changes
+  TFrame before;
+
+  TImpl(int z, TWrite w) : zoom(z), write(std::move(w)) {
+    for (auto& column : index) column.fill(-1);
+    for (const bool lit : {true, false})
+      for (const LcdColour& c : kLcdColours) {
+        const std::uint32_t rgb = LcdColourRgb(static_cast<std::uint8_t>(c.code), lit);
+        auto it = std::find(palette.begin(), palette.end(), rgb);
+        if (it == palette.end()) it = palette.insert(palette.end(), rgb);
+        index[lit][c.code] = static_cast<int>(it - palette.begin());
+      }
+    transparent = static_cast<int>(palette.size());
+    if (zoom < 1 || zoom > 8) {
+      error = "zoom out of range";
       return;
     }
-    int bits = 1;
-    while ((1 << bits) < static_cast<int>(rgb.size()) + 1) ++bits;
-    std::vector<GifColorType> colours(static_cast<std::size_t>(1) << bits, GifColorType{0, 0, 0});
-    for (std::size_t i = 0; i < rgb.size(); ++i)
-      colours[i] = GifColorType{static_cast<GifByteType>(rgb[i] >> 16), static_cast<GifByteType>(rgb[i] >> 8),
-                                static_cast<GifByteType>(rgb[i])};
-    ColorMapObject* map = GifMakeMapObject(1 << bits, colours.data());
-    EGifSetGifVersion(gif_, true);
-    Check(EGifPutScreenDesc(gif_, LCD_WIDTH * zoom, LCD_HEIGHT * zoom, bits, 0, map));
+    int err = 0;
+    gif = EGifOpen(this, Output, &err);
+    if (!gif) {
+      error = GifErrorString(err);
+      return;
+    }
+    const int bits = BitsFor(palette.size() + 1);
+    ColorMapObject* map = MakeMap(palette, bits);
+    EGifSetGifVersion(gif, true);
+    Check(EGifPutScreenDesc(gif, LCD_WIDTH * zoom, LCD_HEIGHT * zoom, bits, 0, map));
     GifFreeMapObject(map);
     // Loop for ever.
     static const GifByteType kApp[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
     static const GifByteType kLoop[] = {1, 0, 0};
-    Check(EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE));
-    Check(EGifPutExtensionBlock(gif_, sizeof kApp, kApp));
-    Check(EGifPutExtensionBlock(gif_, sizeof kLoop, kLoop));
-    Check(EGifPutExtensionTrailer(gif_));
+    Check(EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE));
+    Check(EGifPutExtensionBlock(gif, sizeof kApp, kApp));
+    Check(EGifPutExtensionBlock(gif, sizeof kLoop, kLoop));
+    Check(EGifPutExtensionTrailer(gif));
   }
 
-  // Pixels of r (LCD coordinates) from px; where keep matches, transparent.
-  void Frame(const TIndexed& px, const TIndexed* keep, TRect r, int delay) {
+  static int Output(GifFileType* g, const GifByteType* data, int len) {
+    auto* self = static_cast<TImpl*>(g->UserData);
+    return !self->write || self->write(data, static_cast<std::size_t>(len)) ? len : 0;
+  }
+  bool ok() const { return gif && error.empty(); }
+  void Check(int rc) {
+    if (rc != GIF_OK && error.empty()) error = GifErrorString(gif->Error);
+  }
+  int Cs(std::uint32_t t) const { return static_cast<int>((t - t0 + 5) / 10); }
+
+  // The frame shown from start to stop (hundredths): merged into the one
+  // shown before when they look the same; the last frame given stands even
+  // when shown for no time, if nothing else was.
+  void Show(const TFrame& f, int start, int stop, bool last) {
+    if (stop <= start && !(last && !pending && !wrote)) return;
+    const int d = std::max(0, stop - start);
+    if (pending && SameColours(shown, f)) {
+      delay += d;
+      return;
+    }
+    if (pending) Emit();
+    shown = f;
+    delay = d;
+    pending = true;
+  }
+
+  void Emit() {
+    TRect r = wrote ? Changed(before, shown) : kWhole;
+    if (r.Empty()) r = kOnePixel;  // only a delay continues
+    int left = delay;
+    do {
+      const int d = std::min(left, kMaxDelay);
+      Put(shown, wrote ? &before : nullptr, r, d);
+      left -= d;
+      // A delay too long for one frame goes on in a one-pixel frame that changes nothing.
+      before = shown;
+      wrote = true;
+      r = kOnePixel;
+    } while (left > 0);
+    pending = false;
+  }
+
+  // Pixels of r (LCD coordinates) from px; where keep has the same colour, transparent.
+  void Put(const TFrame& px, const TFrame* keep, TRect r, int d) {
     if (!ok()) return;
+    // Codes outside the palette: this frame's own colours, every pixel given.
+    const auto& global = index[px.backlight];
+    std::array<int, 256> local;
+    std::vector<std::uint32_t> localRgb;
+    bool inPalette = true;
+    for (int y = r.y0; inPalette && y <= r.y1; ++y)
+      for (int x = r.x0; x <= r.x1; ++x) inPalette = inPalette && global[px.At(x, y)] >= 0;
+    if (!inPalette) {
+      local.fill(-1);
+      keep = nullptr;
+      for (int y = r.y0; y <= r.y1; ++y)
+        for (int x = r.x0; x <= r.x1; ++x) {
+          int& i = local[px.At(x, y)];
+          if (i >= 0) continue;
+          const std::uint32_t rgb = LcdColourRgb(px.At(x, y), px.backlight);
+          const auto it = std::find(localRgb.begin(), localRgb.end(), rgb);
+          i = static_cast<int>(it - localRgb.begin());
+          if (it == localRgb.end()) localRgb.push_back(rgb);
+        }
+    }
+    const auto& colourIndex = inPalette ? global : local;
     GraphicsControlBlock gcb{};
     gcb.DisposalMode = DISPOSE_DO_NOT;
     gcb.UserInputFlag = false;
-    gcb.DelayTime = delay;
-    gcb.TransparentColor = keep ? transparent_ : NO_TRANSPARENT_COLOR;
+    gcb.DelayTime = d;
+    gcb.TransparentColor = keep ? transparent : NO_TRANSPARENT_COLOR;
     GifByteType ext[4];
     EGifGCBToExtension(&gcb, ext);
-    Check(EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, sizeof ext, ext));
-    const int w = (r.x1 - r.x0 + 1) * zoom_;
-    Check(EGifPutImageDesc(gif_, r.x0 * zoom_, r.y0 * zoom_, w, (r.y1 - r.y0 + 1) * zoom_, false, nullptr));
+    Check(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, sizeof ext, ext));
+    const int w = (r.x1 - r.x0 + 1) * zoom;
+    ColorMapObject* map = inPalette ? nullptr : MakeMap(localRgb, BitsFor(localRgb.size()));
+    Check(EGifPutImageDesc(gif, r.x0 * zoom, r.y0 * zoom, w, (r.y1 - r.y0 + 1) * zoom, false, map));
+    GifFreeMapObject(map);
     std::vector<GifPixelType> line(static_cast<std::size_t>(w));
+    const TColours now{px}, was{keep ? *keep : px};
     for (int y = r.y0; ok() && y <= r.y1; ++y) {
       for (int x = r.x0; x <= r.x1; ++x) {
         const std::size_t i = static_cast<std::size_t>(y * LCD_WIDTH + x);
-        const GifPixelType p = keep && (*keep)[i] == px[i] ? static_cast<GifPixelType>(transparent_) : px[i];
-        std::fill_n(line.begin() + (x - r.x0) * zoom_, zoom_, p);
+        const int p = keep && was[i] == now[i] ? transparent : colourIndex[px.px[i]];
+        std::fill_n(line.begin() + (x - r.x0) * zoom, zoom, static_cast<GifPixelType>(p));
       }
-      for (int rep = 0; ok() && rep < zoom_; ++rep) Check(EGifPutLine(gif_, line.data(), w));
+      for (int rep = 0; ok() && rep < zoom; ++rep) Check(EGifPutLine(gif, line.data(), w));
+    }
+    // giflib forgets, without freeing, the copy it keeps of a frame's palette
+    // when the next frame has none.
+    if (!inPalette && gif->Image.ColorMap) {
+      GifFreeMapObject(gif->Image.ColorMap);
+      gif->Image.ColorMap = nullptr;
     }
   }
 
-  bool Close(std::string* error) {
-    if (gif_) {
+  bool Close(std::string* why) {
+    if (gif) {
       int err = 0;
-      if (EGifCloseFile(gif_, &err) != GIF_OK && error_.empty()) error_ = GifErrorString(err);
-      gif_ = nullptr;
+      if (EGifCloseFile(gif, &err) != GIF_OK && error.empty()) error = GifErrorString(err);
+      gif = nullptr;
     }
-    if (!error_.empty() && error) *error = "GIF: " + error_;
-    return error_.empty();
+    if (!error.empty() && why) *why = "GIF: " + error;
+    return error.empty();
   }
-  ~TGifOut() { Close(nullptr); }
-
- private:
-  bool ok() const { return gif_ && error_.empty(); }
-  void Check(int rc) {
-    if (rc != GIF_OK && error_.empty()) error_ = GifErrorString(gif_->Error);
-  }
-  GifFileType* gif_ = nullptr;
-  std::string error_;
-  int zoom_;
-  int transparent_;
 };
 
-}  // namespace
+TGifRecorder::TGifRecorder(int zoom, TWrite write) : impl_(std::make_unique<TImpl>(zoom, std::move(write))) {}
 
-bool EncodeGif(const std::vector<TTimedFrame>& frames, std::uint32_t endMs, int zoom, std::vector<std::uint8_t>& out,
-               std::string* error) {
-  out.clear();
-  if (frames.empty() || zoom < 1 || zoom > 8) {
-    if (error) *error = "GIF: nothing to record";
-    return false;
-  }
-  TPalette palette;
-  // Frame boundaries in hundredths of a second from the start, rounded, so
-  // that the delays add up to the recorded time exactly.
-  const std::uint32_t t0 = frames.front().timeMs;
-  auto cs = [t0](std::uint32_t t) { return static_cast<int>((t - t0 + 5) / 10); };
-  std::vector<TShown> shown;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    const int start = cs(frames[i].timeMs);
-    const int stop = i + 1 < frames.size() ? cs(frames[i + 1].timeMs) : cs(endMs);
-    if (stop <= start && !(shown.empty() && i + 1 == frames.size())) continue;  // never on screen
-    TIndexed px(static_cast<std::size_t>(LCD_WIDTH * LCD_HEIGHT));
-    for (std::size_t p = 0; p < px.size(); ++p) px[p] = palette.Index(frames[i].frame.px[p], frames[i].frame.backlight);
-    const int delay = std::max(0, stop - start);
-    if (!shown.empty() && shown.back().px == px)
-      shown.back().delay += delay;
-    else
-      shown.push_back({std::move(px), delay});
-  }
-  if (shown.empty()) {
-    // Every frame was replaced within its hundredth: the last one stands.
-    const TTimedFrame& last = frames.back();
-    TIndexed px(static_cast<std::size_t>(LCD_WIDTH * LCD_HEIGHT));
-    for (std::size_t p = 0; p < px.size(); ++p) px[p] = palette.Index(last.frame.px[p], last.frame.backlight);
-    shown.push_back({std::move(px), 0});
-  }
+TGifRecorder::~TGifRecorder() {
+  // An unfinished recording is dropped: nothing more goes out.
+  impl_->write = nullptr;
+  impl_->Close(nullptr);
+}
 
-  const int transparent = static_cast<int>(palette.rgb.size());
-  TGifOut gif(out, zoom, palette.rgb, transparent);
-  const TRect whole{0, 0, LCD_WIDTH - 1, LCD_HEIGHT - 1};
-  const TIndexed* before = nullptr;
-  for (const TShown& s : shown) {
-    TRect r = before ? Changed(*before, s.px) : whole;
-    if (r.Empty()) r = TRect{0, 0, 0, 0};  // only a delay continues
-    int left = s.delay;
-    do {
-      const int d = std::min(left, kMaxDelay);
-      gif.Frame(s.px, before, r, d);
-      left -= d;
-      // A delay too long for one frame goes on in a one-pixel frame that changes nothing.
-      before = &s.px;
-      r = TRect{0, 0, 0, 0};
-    } while (left > 0);
+void TGifRecorder::Frame(std::uint32_t timeMs, const TFrame& frame) {
+  TImpl& g = *impl_;
+  if (!g.ok()) return;
+  if (!g.started) {
+    g.started = true;
+    g.t0 = timeMs;
+  } else {
+    g.Show(g.candidate, g.Cs(g.candidateAt), g.Cs(timeMs), false);
   }
-  if (!gif.Close(error)) {
-    out.clear();
-    return false;
+  g.candidate = frame;
+  g.candidateAt = timeMs;
+}
+
+bool TGifRecorder::Finish(std::uint32_t endMs, std::string* error) {
+  TImpl& g = *impl_;
+  if (!g.started && g.error.empty()) g.error = "nothing to record";
+  if (g.ok()) {
+    g.Show(g.candidate, g.Cs(g.candidateAt), g.Cs(endMs), true);
+    if (g.pending) g.Emit();
   }
-  return true;
+  return g.Close(error);
 }

@@ -1,17 +1,18 @@
 // orb720-script: runs scripted walks through the instrument's firmware and
 // writes screenshots (PNG) and recordings (animated GIF).
-#include <unistd.h>
-
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "runner.h"
 #include "scenario.h"
 
@@ -69,8 +70,9 @@ The device starts off with a fresh memory and default settings, and the
 clock at 2026-12-08 10:30:00.
 
 Exit status: 0 done; 1 an expect failed (NAME.diff.png shows expected,
-actual and their difference); 2 bad input, nothing written; 3 a picture could
-not be written or the firmware reported an error.
+actual and their difference); 2 bad input, nothing written; 3 the folder
+could not be made, a file could not be written or the firmware reported an
+error.
 )";
 
 struct TOptions {
@@ -84,8 +86,36 @@ struct TOptions {
   std::vector<std::string> files;
 };
 
+// A line for the terminal: control bytes, and bytes that are no UTF-8, as \xNN.
+std::string Printable(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    for (std::size_t k = 1; n && k < n; ++k)
+      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) n = 0;
+    // C1 controls are two-byte sequences from U+0080 to U+009F.
+    const bool control = c < 0x20 || c == 0x7F || (c == 0xC2 && n == 2 && static_cast<unsigned char>(s[i + 1]) < 0xA0);
+    if (n && !control) {
+      out.append(s, i, n);
+      i += n;
+      continue;
+    }
+    for (std::size_t k = 0; k < std::max<std::size_t>(n, 1); ++k) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(s[i + k]));
+      out += hex;
+    }
+    i += std::max<std::size_t>(n, 1);
+  }
+  return out;
+}
+
+void Say(const std::string& line) { std::cerr << Printable(line) << "\n"; }
+
 int Usage(const std::string& msg) {
-  std::cerr << "orb720-script: " << msg << "\nTry 'orb720-script --help'.\n";
+  Say("orb720-script: " + msg);
+  std::cerr << "Try 'orb720-script --help'.\n";
   return kBadInput;
 }
 
@@ -114,28 +144,31 @@ int ParseArgs(int argc, char** argv, TOptions& o) {
       std::cout << "orb720-script " << ORB_VERSION << "\n";
       return kOk;
     } else if (a == "-o" || a == "--out") {
-      if (!take(o.out)) return Usage(a + " needs a folder");
+      if (!take(o.out) || o.out.empty()) return Usage(a + " needs a folder");
     } else if (a == "-e" || a == "--expect-dir") {
-      if (!take(o.expectDir)) return Usage(a + " needs a folder");
+      if (!take(o.expectDir) || o.expectDir.empty()) return Usage(a + " needs a folder");
       o.expectDirSet = true;
     } else if (a == "-l" || a == "--lang") {
       if (!take(v)) return Usage(a + " needs en, ru, us, a list or all");
-      if (v == "all") v = "en,ru,us";
       std::istringstream in(v);
-      for (std::string l; std::getline(in, l, ',');) {
-        if (!LanguageValueOf(l)) return Usage("unknown language '" + l + "' (en, ru, us or all)");
-        for (const std::string& seen : o.langs)
-          if (seen == l) return Usage("language '" + l + "' given twice");
-        o.langs.push_back(l);
+      for (std::string word; std::getline(in, word, ',');) {
+        std::string lower = word;
+        for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        const std::vector<std::string> named =
+            lower == "all" ? std::vector<std::string>{"en", "ru", "us"} : std::vector<std::string>{LanguageOf(word)};
+        if (named[0].empty()) return Usage("unknown language '" + word + "' (en, ru, us or all)");
+        for (const std::string& l : named) {
+          for (const std::string& seen : o.langs)
+            if (seen == l) return Usage("language '" + l + "' given twice");
+          o.langs.push_back(l);
+        }
       }
       if (o.langs.empty()) return Usage(a + " needs en, ru, us, a list or all");
     } else if (a == "-z" || a == "--zoom") {
       if (!take(v)) return Usage(a + " needs a number");
-      if (v.size() != 1 || v[0] < '1' || v[0] > '8') return Usage("bad zoom '" + v + "' (1 to 8)");
-      o.pictures.zoom = v[0] - '0';
+      if (!ParseZoom(v, o.pictures.zoom)) return Usage("bad zoom '" + v + "' (1 to 8)");
     } else if (a == "-d" || a == "--view") {
-      if (!take(v) || (v != "lcd" && v != "device")) return Usage("the view is lcd or device");
-      o.pictures.device = v == "device";
+      if (!take(v) || !ParseView(v, o.pictures.device)) return Usage("the view is lcd or device");
     } else if (a == "-c" || a == "--check") {
       o.check = true;
     } else if (a == "-v" || a == "--verbose") {
@@ -158,34 +191,16 @@ struct TPlannedRun {
   TRunSettings settings;
 };
 
-// Writes through a temporary name in the same folder, so that a file is
-// either whole or absent.
-bool WriteOutput(const fs::path& dir, const TOutput& o, std::string& why) {
-  const fs::path final = dir / o.file;
-  const fs::path tmp = dir / ("." + o.file + ".tmp" + std::to_string(::getpid()));
-  bool ok;
-  if (o.isGif) {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(o.gif.data()), static_cast<std::streamsize>(o.gif.size()));
-    f.close();
-    ok = static_cast<bool>(f);
-    if (!ok) why = tmp.string() + ": cannot write";
-  } else {
-    ok = WritePng(tmp.string(), o.png, &why);
-  }
-  std::error_code ec;
-  if (ok) {
-    fs::rename(tmp, final, ec);
-    if (ec) why = final.string() + ": " + ec.message();
-    ok = !ec;
-  }
-  if (!ok) fs::remove(tmp, ec);
-  return ok;
+// Standard output that could not be written (a full disk, a closed pipe)
+// is a failure like any other file.
+int Finished(int status) {
+  errno = 0;
+  if (std::cout.flush()) return status;
+  Say(std::string("orb720-script: standard output: cannot write: ") + std::strerror(errno ? errno : EIO));
+  return kFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   TOptions o;
   if (const int rc = ParseArgs(argc, argv, o); rc >= 0) return rc;
 
@@ -193,14 +208,19 @@ int main(int argc, char** argv) {
   std::vector<std::string> errors;
   std::vector<TScenario> scenarios(o.files.size());
   for (std::size_t i = 0; i < o.files.size(); ++i) {
-    std::ifstream in(o.files[i], std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in || fs::is_directory(o.files[i])) {
-      errors.push_back(o.files[i] + ": cannot read the scenario");
-      continue;
+    std::string text, why;
+    switch (ReadUpTo(o.files[i], kMaxScenarioBytes, text, why)) {
+      case TRead::Ok:
+        ParseScenario(o.files[i], text, scenarios[i], errors, o.pictures);
+        break;
+      case TRead::Failed:
+        errors.push_back(o.files[i] + ": cannot read the scenario: " + why);
+        break;
+      case TRead::TooLarge:
+        errors.push_back(o.files[i] + ": too large for a scenario (more than " +
+                         std::to_string(kMaxScenarioBytes >> 20) + " MB)");
+        break;
     }
-    ParseScenario(o.files[i], text.str(), scenarios[i], errors, o.pictures);
   }
   std::vector<TPlannedRun> runs;
   std::map<std::string, std::pair<std::string, std::string>> writers;  // file -> scenario, line
@@ -212,6 +232,7 @@ int main(int argc, char** argv) {
     for (const std::string& lang : langs) {
       TPlannedRun r{&s, {}};
       PrepareRun(s, expectDir, lang, lang.empty() ? "" : "_" + lang, r.settings, errors);
+      TErrorList clashes(errors, s.path);
       for (const TCommand& c : s.commands) {
         if (c.op != TOp::Shot && c.op != TOp::Record) continue;
         const std::string file = c.name + r.settings.suffix + (c.op == TOp::Shot ? ".png" : ".gif");
@@ -219,45 +240,45 @@ int main(int argc, char** argv) {
         // Twice in one scenario is the parser's to report.
         auto [it, fresh] = writers.emplace(file, std::make_pair(s.path, where));
         if (!fresh && it->second.first != s.path)
-          errors.push_back(where + ": " + file + " is also written by " + it->second.second);
+          clashes.Add(where + ": " + file + " is also written by " + it->second.second);
       }
+      clashes.Finish();
       runs.push_back(std::move(r));
     }
   }
   if (!errors.empty()) {
-    for (const std::string& e : errors) std::cerr << e << "\n";
+    for (const std::string& e : errors) Say(e);
     return kBadInput;
   }
   if (o.check) return kOk;
 
-  std::error_code ec;
-  fs::create_directories(o.out, ec);
-  if (!fs::is_directory(o.out)) {
-    std::cerr << "orb720-script: cannot make the folder " << o.out << "\n";
+  InstallStopHandlers();
+  TOutFolder folder;
+  if (std::string why; !folder.Open(o.out, why)) {
+    Say("orb720-script: " + why);
     return kFailed;
   }
+  TFolderSink sink(folder);
   int status = kOk;
-  for (const TPlannedRun& r : runs) {
+  for (TPlannedRun& r : runs) {
     const auto started = std::chrono::steady_clock::now();
+    r.settings.sink = &sink;
     const TRunResult result = RunScenario(*r.scenario, r.settings);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    for (const TOutput& out : result.outputs) {
-      std::string why;
-      if (!WriteOutput(o.out, out, why)) {
-        std::cerr << "orb720-script: " << why << "\n";
-        status = kFailed;
-      }
-    }
-    for (const std::string& p : result.problems) std::cerr << p << "\n";
-    for (const std::string& m : result.mismatches) std::cerr << m << "\n";
+    for (const std::string& p : result.problems) Say(p);
+    for (const std::string& m : result.mismatches) Say(m);
     if (!result.problems.empty()) status = kFailed;
     if (!result.mismatches.empty() && status == kOk) status = kMismatch;
     if (o.verbose) {
-      char line[200];
-      std::snprintf(line, sizeof line, "%s (%s): %.1f s virtual, %zu frames, %zu files, %.3f s", r.scenario->path.c_str(),
-                    r.settings.lang.c_str(), result.virtualMs / 1000.0, result.frames, result.outputs.size(), took);
-      std::cout << line << "\n";
+      char figures[160];
+      std::snprintf(figures, sizeof figures, "%.1f s virtual, %zu frames, %zu files, %.3f s", result.virtualMs / 1000.0,
+                    result.frames, result.outputs.size(), took);
+      std::cout << Printable(r.scenario->path + " (" + r.settings.lang + "): " + figures) << "\n";
     }
   }
   return status;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return Finished(Main(argc, argv)); }

@@ -1,11 +1,12 @@
 #include "runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <optional>
-#include <sstream>
+#include <memory>
+#include <set>
 
+#include "files.h"
 #include "flash.h"
 #include "gif.h"
 #include "lcd.h"
@@ -48,22 +49,60 @@ class TScriptHost : public THeadlessHost {
   std::uint32_t clockAt_ = 0;
 };
 
+// Keeps the outputs in the result, pictures and all.
+class TMemorySink final : public TOutputSink {
+ public:
+  explicit TMemorySink(std::vector<TOutput>& outputs) : outputs_(outputs) {}
+  bool Picture(const std::string& file, const TRgbImage& image, std::string&) override {
+    outputs_.push_back({file, false, image, {}});
+    return true;
+  }
+  bool Open(const std::string& file, std::string&) override {
+    open_ = outputs_.size();
+    outputs_.push_back({file, true, {}, {}});
+    return true;
+  }
+  bool Append(const std::uint8_t* data, std::size_t size, std::string&) override {
+    std::vector<std::uint8_t>& gif = outputs_[open_].gif;
+    gif.insert(gif.end(), data, data + size);
+    return true;
+  }
+  bool Close(bool keep, std::string&) override {
+    if (!keep) outputs_.erase(outputs_.begin() + static_cast<std::ptrdiff_t>(open_));
+    return true;
+  }
+  bool Written(const std::string& file) const override {
+    return std::any_of(outputs_.begin(), outputs_.end(), [&](const TOutput& o) { return o.file == file; });
+  }
+
+ private:
+  std::vector<TOutput>& outputs_;
+  std::size_t open_ = 0;
+};
+
 struct TRecording {
   std::string file;
-  int zoom = 1;
-  std::vector<TTimedFrame> frames;
+  std::string failure;  // the sink's reason once a write failed
+  std::unique_ptr<TGifRecorder> gif;
 };
 
 class TRun {
  public:
   TRun(const TScenario& s, const TRunSettings& settings)
-      : s_(s), settings_(settings), host_(LanguageValueOf(settings.lang)) {}
+      : s_(s),
+        settings_(settings),
+        host_(LanguageValueOf(settings.lang)),
+        memory_(result_.outputs),
+        sink_(settings.sink ? *settings.sink : memory_) {}
   TRunResult Go();
 
  private:
   void Schedule();
   void Shot(const TCommand& c);
   void Expect(const TCommand& c);
+  void Record(const TCommand& c);
+  void Stop(const TCommand& c);
+  void Write(const TCommand& c, const std::string& file, const TRgbImage& image);
   void Problem(const TCommand& c, const std::string& what) {
     result_.problems.push_back(s_.path + ":" + std::to_string(c.line) + ": " + what);
   }
@@ -73,8 +112,10 @@ class TRun {
   const TRunSettings& settings_;
   TScriptHost host_;
   TFrame shown_;  // what the window shows now
-  std::optional<TRecording> rec_;
+  std::unique_ptr<TRecording> rec_;
   TRunResult result_;
+  TMemorySink memory_;
+  TOutputSink& sink_;
 };
 
 TRunResult TRun::Go() {
@@ -85,7 +126,7 @@ TRunResult TRun::Go() {
   host_.OnFrame = [this](const TFrame& f) {
     shown_ = f;
     ++result_.frames;
-    if (rec_) rec_->frames.push_back({f.timeMs, f});
+    if (rec_) rec_->gif->Frame(f.timeMs, f);
   };
   // The window starts with the blank LCD and applies the chosen language.
   LcdClear();
@@ -93,6 +134,11 @@ TRunResult TRun::Go() {
   host_.ChangeLanguage(LanguageValueOf(settings_.lang));
   Schedule();
   host_.RunDevice([] { RunScrn(); });
+  if (rec_) {
+    std::string why;
+    rec_.reset();
+    sink_.Close(false, why);
+  }
   result_.virtualMs = host_.Now();
   for (const std::string& box : host_.ErrorBoxes()) result_.problems.push_back(s_.path + ": firmware error: " + box);
   return std::move(result_);
@@ -152,21 +198,10 @@ void TRun::Schedule() {
         host_.At(t, [this, &c] { Shot(c); });
         break;
       case TOp::Record:
-        host_.At(t, [this, &c] {
-          rec_ = TRecording{File(c.name, ".gif"), c.zoom, {{host_.Now(), shown_}}};
-        });
+        host_.At(t, [this, &c] { Record(c); });
         break;
       case TOp::Stop:
-        host_.At(t, [this, &c] {
-          if (!rec_) return;
-          TOutput out{rec_->file, true, {}, {}};
-          std::string why;
-          if (EncodeGif(rec_->frames, host_.Now(), rec_->zoom, out.gif, &why))
-            result_.outputs.push_back(std::move(out));
-          else
-            Problem(c, rec_->file + ": " + why);
-          rec_.reset();
-        });
+        host_.At(t, [this, &c] { Stop(c); });
         break;
       case TOp::Expect:
         host_.At(t, [this, &c] { Expect(c); });
@@ -189,18 +224,57 @@ void TRun::Schedule() {
   host_.At(t, [this] { host_.Stop(); });
 }
 
+void TRun::Write(const TCommand& c, const std::string& file, const TRgbImage& image) {
+  std::string why;
+  if (!sink_.Picture(file, image, why))
+    Problem(c, why);
+  else if (settings_.sink)
+    result_.outputs.push_back({file, false, {}, {}});
+}
+
 void TRun::Shot(const TCommand& c) {
-  TOutput out{File(c.name, ".png"), false, {}, {}};
+  const std::string file = File(c.name, ".png");
+  TRgbImage png;
   if (c.device) {
     std::string why;
-    if (!DevicePicture(shown_, host_.HeldButtons(), c.zoom, out.png, &why)) {
-      Problem(c, out.file + ": " + why);
+    if (!DevicePicture(shown_, host_.HeldButtons(), c.zoom, png, &why)) {
+      Problem(c, file + ": " + why);
       return;
     }
   } else {
-    out.png = FrameImage(shown_, c.zoom);
+    png = FrameImage(shown_, c.zoom);
   }
-  result_.outputs.push_back(std::move(out));
+  Write(c, file, png);
+}
+
+void TRun::Record(const TCommand& c) {
+  auto rec = std::make_unique<TRecording>();
+  rec->file = File(c.name, ".gif");
+  std::string why;
+  if (!sink_.Open(rec->file, why)) {
+    Problem(c, why);
+    return;
+  }
+  rec_ = std::move(rec);
+  rec_->gif = std::make_unique<TGifRecorder>(c.zoom, [this](const std::uint8_t* data, std::size_t size) {
+    return sink_.Append(data, size, rec_->failure);
+  });
+  rec_->gif->Frame(host_.Now(), shown_);
+}
+
+void TRun::Stop(const TCommand& c) {
+  if (!rec_) return;
+  std::string gifWhy, why;
+  const bool made = rec_->gif->Finish(host_.Now(), &gifWhy);
+  if (!rec_->failure.empty() || !made) {
+    sink_.Close(false, why);
+    Problem(c, !rec_->failure.empty() ? rec_->failure : rec_->file + ": " + gifWhy);
+  } else if (!sink_.Close(true, why)) {
+    Problem(c, why);
+  } else if (settings_.sink) {
+    result_.outputs.push_back({rec_->file, true, {}, {}});
+  }
+  rec_.reset();
 }
 
 void TRun::Expect(const TCommand& c) {
@@ -211,30 +285,33 @@ void TRun::Expect(const TCommand& c) {
   }
   const TExpected& e = it->second;
   TRgbImage expected, actual;
+  std::string why;
   if (e.text) {
     // The text form holds colour codes only: shown with the current backlight.
     TFrame want = e.frame;
     want.backlight = shown_.backlight;
     expected = FrameImage(want, 2);
     actual = FrameImage(shown_, 2);
+  } else if (!ReadPngData(reinterpret_cast<const std::uint8_t*>(e.png.data()), e.png.size(), expected, &why)) {
+    Problem(c, "expect " + c.name + ": " + e.file + ": " + why);
+    return;
   } else if (e.device) {
-    std::string why;
     if (!DevicePicture(shown_, host_.HeldButtons(), e.zoom, actual, &why)) {
       Problem(c, "expect " + c.name + ": " + why);
       return;
     }
-    expected = e.image;
   } else {
     actual = FrameImage(shown_, e.zoom);
-    expected = e.image;
   }
   if (expected == actual) return;
+  // A later failure of the same name keeps its own picture.
+  std::string file = File(c.name, ".diff.png");
+  for (int n = 2; sink_.Written(file); ++n) file = c.name + settings_.suffix + "." + std::to_string(n) + ".diff.png";
   int differing = 0;
-  TOutput diff{File(c.name, ".diff.png"), false, DiffPicture(expected, actual, &differing), {}};
+  const TRgbImage diff = DiffPicture(expected, actual, &differing);
   result_.mismatches.push_back(s_.path + ":" + std::to_string(c.line) + ": expect " + c.name + ": " +
-                               std::to_string(differing) + " pixels differ from " + e.file + " (see " + diff.file +
-                               ")");
-  result_.outputs.push_back(std::move(diff));
+                               std::to_string(differing) + " pixels differ from " + e.file + " (see " + file + ")");
+  Write(c, file, diff);
 }
 
 }  // namespace
@@ -244,13 +321,17 @@ bool LoadExpected(const std::string& dir, const std::string& base, TExpected& e,
   e = TExpected{};
   const fs::path txt = fs::path(dir) / (base + ".txt"), png = fs::path(dir) / (base + ".png");
   std::error_code ec;
+  std::string bytes, readWhy;
   if (fs::is_regular_file(txt, ec)) {
     e.file = txt.string();
     e.text = true;
-    std::ifstream in(txt, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    if (!in || !TextToFrame(ss.str(), e.frame)) {
+    // One size: 160 lines of 128, with CR LF line ends and a byte-order mark at most.
+    const TRead read = ReadUpTo(e.file, 3 + LCD_HEIGHT * (LCD_WIDTH + 2), bytes, readWhy);
+    if (read == TRead::Failed) {
+      why = e.file + ": " + readWhy;
+      return false;
+    }
+    if (read == TRead::TooLarge || !TextToFrame(UnixLines(bytes), e.frame)) {
       why = e.file + " is not a frame in text form (160 lines of 128 colour characters)";
       return false;
     }
@@ -261,22 +342,41 @@ bool LoadExpected(const std::string& dir, const std::string& base, TExpected& e,
     return false;
   }
   e.file = png.string();
-  if (!ReadPng(e.file, e.image, &why)) return false;
-  const int w = e.image.width, h = e.image.height;
-  for (int z = 1; z <= 8; ++z) {
-    if (w == LCD_WIDTH * z && h == LCD_HEIGHT * z) {
-      e.zoom = z;
-      return true;
-    }
-    if (w == kDevicePictureWidth * z && h == kDevicePictureHeight * z) {
-      e.zoom = z;
-      e.device = true;
-      return true;
-    }
+  switch (ReadUpTo(e.file, kMaxPngBytes, e.png, readWhy)) {
+    case TRead::Ok:
+      break;
+    case TRead::Failed:
+      why = e.file + ": " + readWhy;
+      return false;
+    case TRead::TooLarge:
+      why = e.file + " is too large for a picture of the LCD or the instrument";
+      return false;
   }
-  why = e.file + " is neither an LCD nor an instrument picture at a zoom of 1 to 8 (" + std::to_string(w) + " x " +
-        std::to_string(h) + ")";
-  return false;
+  // Its size first, from the header: a picture of any other size is never read.
+  const auto* data = reinterpret_cast<const std::uint8_t*>(e.png.data());
+  int w = 0, h = 0;
+  if (!ReadPngSize(data, e.png.size(), w, h, &readWhy)) {
+    why = e.file + ": " + readWhy;
+    return false;
+  }
+  bool known = false;
+  for (int z = 1; z <= 8 && !known; ++z) {
+    e.zoom = z;
+    e.device = w == kDevicePictureWidth * z && h == kDevicePictureHeight * z;
+    known = e.device || (w == LCD_WIDTH * z && h == LCD_HEIGHT * z);
+  }
+  if (!known) {
+    why = e.file + " is neither an LCD nor an instrument picture at a zoom of 1 to 8 (" + std::to_string(w) + " x " +
+          std::to_string(h) + ")";
+    return false;
+  }
+  // The whole of it is checked now; its pixels are read again when compared.
+  TRgbImage image;
+  if (!ReadPngData(data, e.png.size(), image, &readWhy)) {
+    why = e.file + ": " + readWhy;
+    return false;
+  }
+  return true;
 }
 
 bool PrepareRun(const TScenario& s, const std::string& expectDir, const std::string& forcedLang,
@@ -284,19 +384,20 @@ bool PrepareRun(const TScenario& s, const std::string& expectDir, const std::str
   out = TRunSettings{};
   out.lang = !forcedLang.empty() ? forcedLang : (!s.startLang.empty() ? s.startLang : "en");
   out.suffix = suffix;
-  bool ok = true;
+  TErrorList faults(errors, s.path);
+  std::set<std::string> tried;
   for (const TCommand& c : s.commands) {
-    if (c.op != TOp::Expect || out.expected.count(c.name)) continue;
+    if (c.op != TOp::Expect || !tried.insert(c.name).second) continue;
     TExpected e;
     std::string why;
     if (!LoadExpected(expectDir, c.name + suffix, e, why)) {
-      errors.push_back(s.path + ":" + std::to_string(c.line) + ": expect " + c.name + ": " + why);
-      ok = false;
+      faults.Add(s.path + ":" + std::to_string(c.line) + ": expect " + c.name + ": " + why);
       continue;
     }
     out.expected.emplace(c.name, std::move(e));
   }
-  return ok;
+  faults.Finish();
+  return !faults.Any();
 }
 
 TRunResult RunScenario(const TScenario& s, const TRunSettings& settings) {

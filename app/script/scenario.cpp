@@ -92,17 +92,14 @@ bool ValidDate(int y, int m, int d) {
 class TParser {
  public:
   TParser(const std::string& path, TScenario& out, std::vector<std::string>& errors, TPictureDefaults d)
-      : path_(path), out_(out), errors_(errors), zoom_(d.zoom), device_(d.device) {}
+      : path_(path), out_(out), errors_(errors, path), zoom_(d.zoom), device_(d.device) {}
 
   void Line(int line, const std::string& raw);
-  void Finish(int lastLine);
-  bool Failed() const { return failed_; }
+  void Finish();
+  bool Failed() const { return errors_.Any(); }
 
  private:
-  void Error(int line, const std::string& msg) {
-    errors_.push_back(path_ + ":" + std::to_string(line) + ": " + msg);
-    failed_ = true;
-  }
+  void Error(int line, const std::string& msg) { errors_.Add(path_ + ":" + std::to_string(line) + ": " + msg); }
   bool Button(int line, const std::string& w, int& b);
   bool Duration(int line, const std::string& w, std::uint32_t& ms);
   void Advance(int line, std::uint64_t ms);
@@ -110,8 +107,7 @@ class TParser {
 
   std::string path_;
   TScenario& out_;
-  std::vector<std::string>& errors_;
-  bool failed_ = false;
+  TErrorList errors_;
   bool acted_ = false;
   std::uint64_t time_ = 0;
   bool tooLong_ = false;
@@ -193,8 +189,8 @@ void TParser::Line(int line, const std::string& raw) {
 
   switch (c.op) {
     case TOp::Lang:
-      c.name = Lower(words[1]);
-      if (!LanguageValueOf(c.name)) {
+      c.name = LanguageOf(words[1]);
+      if (c.name.empty()) {
         Error(line, "unknown language '" + words[1] + "' (en, ru or us)");
         return;
       }
@@ -290,17 +286,13 @@ void TParser::Line(int line, const std::string& raw) {
       recordName_.clear();
       break;
     case TOp::Zoom:
-      if (!ParseInt(words[1], zoom_) || zoom_ < 1 || zoom_ > 8) {
+      if (!ParseZoom(words[1], zoom_)) {
         Error(line, "bad number '" + words[1] + "' (a zoom is 1 to 8)");
         zoom_ = 1;
       }
       return;
     case TOp::View:
-      if (Lower(words[1]) != "lcd" && Lower(words[1]) != "device") {
-        Error(line, "unknown view '" + words[1] + "' (lcd or device)");
-        return;
-      }
-      device_ = Lower(words[1]) == "device";
+      if (!ParseView(words[1], device_)) Error(line, "unknown view '" + words[1] + "' (lcd or device)");
       return;
     case TOp::Clock: {
       std::vector<int> d, t;
@@ -332,14 +324,55 @@ void TParser::Line(int line, const std::string& raw) {
   out_.commands.push_back(c);
 }
 
-void TParser::Finish(int lastLine) {
+void TParser::Finish() {
   if (!recordName_.empty()) Error(recordLine_, "record " + recordName_ + " has no 'stop'");
   if (downButton_) Error(downLine_, "button " + std::to_string(downButton_) + " is never released ('up')");
-  (void)lastLine;
+  errors_.Finish();
   out_.durationMs = static_cast<std::uint32_t>(std::min<std::uint64_t>(time_, kMaxScenarioMs));
 }
 
 }  // namespace
+
+void TErrorList::Add(const std::string& message) {
+  if (count_++ < kMaxErrors) errors_.push_back(message);
+}
+
+void TErrorList::Finish() {
+  if (count_ > kMaxErrors) errors_.push_back(source_ + ": and " + std::to_string(count_ - kMaxErrors) + " more errors");
+  count_ = std::min(count_, kMaxErrors);  // a second Finish adds nothing
+}
+
+std::string UnixLines(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  const std::size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (std::size_t i = start; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r')
+      text += bytes[i];
+    else if (i + 1 == bytes.size() || bytes[i + 1] != '\n')
+      text += '\n';
+  }
+  return text;
+}
+
+std::string LanguageOf(const std::string& word) {
+  const std::string lang = Lower(word);
+  return LanguageValueOf(lang) ? lang : std::string();
+}
+
+bool ParseZoom(const std::string& word, int& zoom) {
+  int z = 0;
+  if (!ParseInt(word, z) || z < 1 || z > 8) return false;
+  zoom = z;
+  return true;
+}
+
+bool ParseView(const std::string& word, bool& device) {
+  const std::string view = Lower(word);
+  if (view != "lcd" && view != "device") return false;
+  device = view == "device";
+  return true;
+}
 
 std::uint32_t LanguageValueOf(const std::string& lang) {
   if (lang == "en") return 1033;
@@ -388,13 +421,9 @@ bool ParseScenario(const std::string& path, const std::string& text, TScenario& 
   out = TScenario{};
   out.path = path;
   TParser p(path, out, errors, defaults);
-  std::istringstream in(text);
+  std::istringstream in(UnixLines(text));
   int line = 0;
-  for (std::string raw; std::getline(in, raw);) {
-    ++line;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    p.Line(line, raw);
-  }
-  p.Finish(line);
+  for (std::string raw; std::getline(in, raw);) p.Line(++line, raw);
+  p.Finish();
   return !p.Failed();
 }

@@ -45,6 +45,36 @@ constexpr std::uint32_t kMaxScenarioMs = 24u * 3600u * 1000u;
 // LANGID plus the units flag of a language name (en, ru, us); 0 if unknown.
 std::uint32_t LanguageValueOf(const std::string& lang);
 
+// Words that options and scenario lines share, in any case and with leading
+// zeros: the language name (en, ru or us; empty if none), a zoom of 1 to 8,
+// a view (lcd or device).
+std::string LanguageOf(const std::string& word);
+bool ParseZoom(const std::string& word, int& zoom);
+bool ParseView(const std::string& word, bool& device);
+
+// Text as an editor on any system may have saved it, with lines ending in
+// '\n' only: a UTF-8 byte-order mark is dropped, CR LF and a lone CR end a
+// line.
+std::string UnixLines(const std::string& bytes);
+// The largest scenario file read.
+constexpr std::size_t kMaxScenarioBytes = 4u << 20;
+
+// Faults of one source (a scenario, a run) past the first kMaxErrors are
+// only counted; Finish adds "<source>: and N more errors".
+class TErrorList {
+ public:
+  static constexpr std::size_t kMaxErrors = 20;
+  TErrorList(std::vector<std::string>& errors, std::string source) : errors_(errors), source_(std::move(source)) {}
+  void Add(const std::string& message);
+  void Finish();
+  bool Any() const { return count_ > 0; }
+
+ private:
+  std::vector<std::string>& errors_;
+  std::string source_;
+  std::size_t count_ = 0;
+};
+
 // Zoom and view in force before the first zoom or view line.
 struct TPictureDefaults {
   int zoom = 1;

@@ -105,15 +105,34 @@ bool FolderWritable(const std::string& folder) {
   return (st.st_mode & bit) != 0;
 }
 
-std::string SettingsFilePath(const std::string& executablePath, const std::function<std::string()>& configFolder) {
+bool InstalledCopy(const std::string& executablePath, const std::string& installMark) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path exe = fs::absolute(executablePath, ec);
+  const fs::path canonical = fs::weakly_canonical(exe, ec);
+  exe = ec ? exe.lexically_normal() : canonical;
+  const std::string folder = exe.parent_path().string() + "/";
+  for (const char* system : {"/usr/", "/opt/", "/bin/", "/sbin/"})
+    if (folder.starts_with(system)) return true;
+  return !installMark.empty() && fs::exists(exe.parent_path() / installMark, ec);
+}
+
+std::string SettingsFilePath(const std::string& executablePath, const std::string& installMark,
+                             const std::function<std::string()>& configFolder) {
   namespace fs = std::filesystem;
   const fs::path beside(IniFileName(executablePath));
   std::error_code ec;
-  const fs::path folder = beside.has_parent_path() ? beside.parent_path() : fs::path(".");
-  if (fs::exists(fs::symlink_status(beside, ec)) || FolderWritable(folder.string())) return beside.string();
+  const bool installed = InstalledCopy(executablePath, installMark);
+  if (!installed) {
+    const fs::path folder = beside.has_parent_path() ? beside.parent_path() : fs::path(".");
+    if (fs::exists(fs::symlink_status(beside, ec)) || FolderWritable(folder.string())) return beside.string();
+  }
   const fs::path config(configFolder());
-  // No configuration folder known (no home): the write error will name this path.
-  if (config.empty()) return beside.string();
+  if (config.empty()) {
+    // A portable copy's write error will name the path beside it; an
+    // installed one has no place: nothing is read, a save reports failure.
+    return installed ? std::string() : beside.string();
+  }
   // A folder that cannot be made shows up as the write error naming this path.
   fs::create_directories(config, ec);
   return (config / beside.filename()).string();

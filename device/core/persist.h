@@ -11,11 +11,22 @@
 // when it has none).
 std::string IniFileName(const std::string& executablePath);
 
-// Where the settings live. A portable copy keeps them beside itself: its
-// folder is writable, or already holds a settings file. An installed copy uses
-// the per-user configuration folder (asked for only then, and made if missing)
-// with the same file name.
-std::string SettingsFilePath(const std::string& executablePath, const std::function<std::string()>& configFolder);
+// An installed copy, told from where it lies and not from who runs it: under
+// /usr, /opt, /bin or /sbin, or with installMark (a path relative to the
+// executable's folder: what the same install puts beside it, such as its
+// desktop entry) present, as under any prefix an install was given.
+bool InstalledCopy(const std::string& executablePath, const std::string& installMark);
+
+// Where the settings live. An installed copy keeps them in the per-user
+// configuration folder (made if missing) under the same file name, and never
+// uses a file beside itself, also when run by root, who may write there;
+// empty when no configuration folder is known (nothing is read then, and a
+// save reports that it cannot write). Any other copy is portable: it
+// keeps them beside itself when its folder is writable or already holds a
+// settings file, else in the configuration folder too. configFolder is asked
+// for only when needed.
+std::string SettingsFilePath(const std::string& executablePath, const std::string& installMark,
+                             const std::function<std::string()>& configFolder);
 
 // Writable by this user as its mode bits say: root passes access() for every
 // folder, but a folder installed read-only must count as such for it too.

@@ -17,6 +17,10 @@
 #    by a relative path would do that behind the graph's back).
 # 3. A project header must not shadow a system or standard header: with its
 #    folder on the include path, "signal.h" would be found for <signal.h> too.
+# 4. The firmware (the layers up to orb_firmware) asks nothing of the machine:
+#    no C library routine whose result follows the process locale (printf and
+#    scanf families, strtod, ctype, locales), the time zone, the environment,
+#    the user or the working folder. Numbers are written by lcd/numtext.h.
 
 cmake_minimum_required(VERSION 3.25)
 include(${CONFIG})
@@ -177,6 +181,31 @@ foreach(rank RANGE 0 100)
     endif()
   endforeach()
 endforeach()
+# ---- 4. the firmware asks nothing of the machine ----
+
+set(machine_symbols "^(_*v?(sn?|f|as)?printf(_chk)?|_*v?[sf]?scanf|__isoc(99|23)_.*|strto(d|f|ld)|atof|"
+    "setlocale|localeconv|nl_langinfo|newlocale|uselocale|strcoll|strxfrm|strftime|localtime(_r)?|mktime|tzset|"
+    "getenv|secure_getenv|getcwd|get_current_dir_name|getuid|geteuid|getlogin|getpwuid(_r)?|"
+    "__ctype_(b|tolower|toupper)_loc|tolower|toupper|is(alpha|digit|alnum|space|upper|lower|print|punct|xdigit|"
+    "graph|cntrl|blank)|_ZNSt6locale.*|_ZNS[io].*|_ZNSt7__cxx1118basic_stringstream.*)$")
+string(JOIN "" machine_symbols ${machine_symbols})
+list(FIND LAYERS orb_firmware firmware_rank)
+set(firmware_archives 0)
+foreach(rank RANGE 0 ${firmware_rank})
+  if(NOT DEFINED archive_rank_${rank})
+    continue()
+  endif()
+  math(EXPR firmware_archives "${firmware_archives} + 1")
+  foreach(symbol IN LISTS used_${rank})
+    if(symbol MATCHES "${machine_symbols}")
+      list(APPEND faults "${archive_rank_${rank}} calls ${symbol}: its output would depend on the machine")
+    endif()
+  endforeach()
+endforeach()
+if(firmware_archives LESS 5)
+  list(APPEND faults "only ${firmware_archives} firmware archives read for machine dependence")
+endif()
+
 list(LENGTH ARCHIVES wanted)
 if(archive_count LESS wanted OR archive_count LESS 5)
   list(APPEND faults "only ${archive_count} of ${wanted} layer archives read")
@@ -216,5 +245,5 @@ if(faults)
 endif()
 list(LENGTH LAYERS layer_count)
 message(STATUS "${edge_count} link edges, ${layer_count} layered targets, one way and acyclic; "
-               "${archive_count} archives, no symbol from above; "
+               "${archive_count} archives, no symbol from above, ${firmware_archives} firmware ones asking nothing of the machine; "
                "${header_count} project headers, none shadows a system header")

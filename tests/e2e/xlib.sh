@@ -17,9 +17,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 start_x() { start_xvfb; }
 
 # Starts the program and waits for its main window; X, Y: its client area.
+# Further arguments are environment assignments for the program alone.
 # What the program prints goes to $work/app.log, shown if it does not come up.
-start_app() {  # executable
-  LANG=en_US.UTF-8 "$1" >"$work/app.log" 2>&1 &
+start_app() {  # executable [NAME=value ...]
+  env LANG=en_US.UTF-8 "${@:2}" "$1" >"$work/app.log" 2>&1 &
   app=$!
   wid=""
   for _ in $(seq 150); do

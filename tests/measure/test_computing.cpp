@@ -255,6 +255,14 @@ TEST_F(Computing, DerivedSpectraCopyTheirTables) {
   EXPECT_EQ(SpecIm[2], 6323);
   for (int k = 0; k < SPEC_TAB_LINES; ++k) ASSERT_EQ(SpecIm[k], static_cast<int>(SpecTabIntg[k])) << k;
 
+  // Any other source, first line, source scale and spacing give the table
+  // again: the analysis integrates SpecIm a second time for displacement.
+  for (int k = 0; k < SPEC_HALF; ++k) SpecIm[k] = static_cast<std::int16_t>(k % 977 - 300);
+  scale = 0.0f;
+  SpecIntg(SpecIm, 17, 3200, 0.5f, SpecIm, 6.25f, scale);
+  EXPECT_FLOAT_EQ(scale, 6.76754e-4f);
+  for (int k = 0; k < SPEC_TAB_LINES; ++k) ASSERT_EQ(SpecIm[k], static_cast<int>(SpecTabIntg[k])) << k;
+
   // Asking for more lines than a table holds copies only the table.
   std::fill(SpecIm, SpecIm + SPEC_HALF, std::int16_t{-7});
   SpecIntg(SpecRe, 0, 4096, 1.0f, SpecIm, 0.3125f, scale);

@@ -245,58 +245,102 @@ TEST_F(PersistTest, BadFilesGiveDefaultsOrFirstValues) {
 }
 
 // Where the file goes. These run as root in CI, where every folder passes
-// access(): the folder's mode bits decide.
-TEST(SettingsLocation, PortableBesideTheExecutableInstalledInTheConfigFolder) {
+// access(): the folder's mode bits decide for a portable copy.
+namespace {
+constexpr const char* kMark = "../share/applications/orb.desktop";
+}  // namespace
+
+TEST(SettingsLocation, PortableBesideItselfUnlessItsFolderIsReadOnly) {
   TTempDir dir;
   namespace fs = std::filesystem;
-  const fs::path portable = dir.Path() / "portable", installed = dir.Path() / "bin", config = dir.Path() / "cfg/sub";
+  const fs::path portable = dir.Path() / "portable", readOnly = dir.Path() / "ro", config = dir.Path() / "cfg/sub";
   fs::create_directories(portable);
-  fs::create_directories(installed);
+  fs::create_directories(readOnly);
   int asked = 0;
   const auto configFolder = [&] {
     ++asked;
     return config.string();
   };
 
-  EXPECT_EQ(SettingsFilePath((portable / "ORB720Demo").string(), configFolder), (portable / "ORB720Demo.INI").string());
+  EXPECT_EQ(SettingsFilePath((portable / "ORB720Demo").string(), kMark, configFolder),
+            (portable / "ORB720Demo.INI").string());
   EXPECT_EQ(asked, 0);
   EXPECT_FALSE(fs::exists(config));
 
-  fs::permissions(installed, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), configFolder), (config / "ORB720Demo.INI").string());
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_EQ(SettingsFilePath((readOnly / "ORB720Demo").string(), kMark, configFolder),
+            (config / "ORB720Demo.INI").string());
   EXPECT_TRUE(fs::is_directory(config)) << "the configuration folder is made";
   // A renamed copy keeps its own name there too.
-  EXPECT_EQ(SettingsFilePath((installed / "demo2").string(), configFolder), (config / "demo2.INI").string());
+  EXPECT_EQ(SettingsFilePath((readOnly / "demo2").string(), kMark, configFolder), (config / "demo2.INI").string());
 
   // A settings file already beside it wins, even in a read-only folder.
-  fs::permissions(installed, fs::perms::owner_write, fs::perm_options::add);
-  PutFile((installed / "ORB720Demo.INI").string(), "[Language]\nName=RUS\n");
-  fs::permissions(installed, fs::perms::owner_write, fs::perm_options::remove);
-  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), configFolder),
-            (installed / "ORB720Demo.INI").string());
-  fs::permissions(installed, fs::perms::owner_all);
+  fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add);
+  PutFile((readOnly / "ORB720Demo.INI").string(), "[Language]\nName=RUS\n");
+  fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_EQ(SettingsFilePath((readOnly / "ORB720Demo").string(), kMark, configFolder),
+            (readOnly / "ORB720Demo.INI").string());
+  fs::permissions(readOnly, fs::perms::owner_all);
+}
+
+// Root may write /usr/bin: an installed copy is known by where it lies, and
+// then neither a writable folder nor a file beside it counts.
+TEST(SettingsLocation, AnInstalledCopyUsesTheConfigFolderWhoeverRunsIt) {
+  TTempDir dir;
+  namespace fs = std::filesystem;
+  const fs::path bin = dir.Path() / "prefix/bin", config = dir.Path() / "cfg";
+  fs::create_directories(bin);
+  const std::string exe = (bin / "ORB720Demo").string();
+  PutFile(exe, "");
+  PutFile((bin / "ORB720Demo.INI").string(), "[Language]\nName=RUS\n");
+  const auto configFolder = [&] { return config.string(); };
+  EXPECT_FALSE(InstalledCopy(exe, kMark));
+  EXPECT_EQ(SettingsFilePath(exe, kMark, configFolder), (bin / "ORB720Demo.INI").string());
+
+  fs::create_directories(dir.Path() / "prefix/share/applications");
+  PutFile((dir.Path() / "prefix/share/applications/orb.desktop").string(), "");
+  EXPECT_TRUE(InstalledCopy(exe, kMark));
+  EXPECT_EQ(SettingsFilePath(exe, kMark, configFolder), (config / "ORB720Demo.INI").string());
+  EXPECT_EQ(GetFile((bin / "ORB720Demo.INI").string()), "[Language]\nName=RUS\n");
+  // Reached through a link, or named with dots, it is the same copy.
+  fs::create_directories(dir.Path() / "elsewhere");
+  fs::create_symlink(exe, dir.Path() / "elsewhere/ORB720Demo");
+  EXPECT_TRUE(InstalledCopy((dir.Path() / "elsewhere/ORB720Demo").string(), kMark));
+  EXPECT_TRUE(InstalledCopy((bin / "../bin/./ORB720Demo").string(), kMark));
+  EXPECT_FALSE(InstalledCopy(exe, "")) << "no mark, no system folder";
+
+  // System folders need no mark, and are not fooled by their names' look.
+  for (const char* path : {"/usr/bin/ORB720Demo", "/usr/local/bin/ORB720Demo", "/usr/games/ORB720Demo",
+                           "/opt/orb720/bin/ORB720Demo", "/bin/ORB720Demo"})
+    EXPECT_TRUE(InstalledCopy(path, "")) << path;
+  for (const char* path : {"/usrx/bin/ORB720Demo", "/usr/../srv/ORB720Demo", "/ORB720Demo", "/home/usr/ORB720Demo"})
+    EXPECT_FALSE(InstalledCopy(path, "")) << path;
 }
 
 TEST(SettingsLocation, AConfigFolderThatCannotBeMadeStillNamesThePathUsed) {
   TTempDir dir;
   namespace fs = std::filesystem;
-  const fs::path installed = dir.Path() / "bin";
-  fs::create_directories(installed);
+  const fs::path readOnly = dir.Path() / "bin";
+  fs::create_directories(readOnly);
   PutFile(dir.File("file"), "");
-  fs::permissions(installed, fs::perms::owner_read | fs::perms::owner_exec);
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
   const std::string config = dir.File("file/cfg");  // under a file: cannot be made
-  const std::string path = SettingsFilePath((installed / "ORB720Demo").string(), [&] { return config; });
+  const std::string path = SettingsFilePath((readOnly / "ORB720Demo").string(), "", [&] { return config; });
   EXPECT_EQ(path, config + "/ORB720Demo.INI");
-  // Without a known configuration folder the path stays beside the program.
-  EXPECT_EQ(SettingsFilePath((installed / "ORB720Demo").string(), [] { return std::string(); }),
-            (installed / "ORB720Demo.INI").string());
+  // Without a known configuration folder a portable copy's path stays beside
+  // it; an installed copy has none.
+  EXPECT_EQ(SettingsFilePath((readOnly / "ORB720Demo").string(), "", [] { return std::string(); }),
+            (readOnly / "ORB720Demo.INI").string());
+  EXPECT_EQ(SettingsFilePath("/usr/bin/ORB720Demo", "", [] { return std::string(); }), "");
   InitDeviceInfo = TInitDeviceInfo{};
-  try {
-    WriteDeviceState(path);
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message, "Unable to write to " + path);
+  for (const std::string& p : {path, std::string()}) {
+    try {
+      WriteDeviceState(p);
+      ADD_FAILURE() << "no exception for \"" << p << '"';
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message, "Unable to write to " + p);
+    }
   }
-  fs::permissions(installed, fs::perms::owner_all);
+  fs::permissions(readOnly, fs::perms::owner_all);
 }
