@@ -285,6 +285,36 @@ async function engineTests(engine) {
       await context.close();
     });
 
+    await test(`${engine}: a click on the LCD copies its picture to the clipboard and sends no key`, async () => {
+      const context = await fresh();
+      await context.overridePermissions(ORIGIN, ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+      const inst = await Instrument.open(context, engine);
+      await inst.switchOn();
+      const frame = await inst.frame();
+      const waits = await inst.hook('keyWaits');
+      const box = await (await inst.page.$('#lcd')).boundingBox();
+      await inst.page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+      const copied = await inst.page.evaluate(async () => {
+        for (let tries = 0; tries < 50; tries++) {
+          try {
+            const [item] = await navigator.clipboard.read();
+            const bitmap = await createImageBitmap(await item.getType('image/png'));
+            const c = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
+            c.drawImage(bitmap, 0, 0);
+            const lcd = document.querySelector('#lcd').getContext('2d').getImageData(0, 0, 128, 160).data;
+            const same = c.getImageData(0, 0, bitmap.width, bitmap.height).data.every((v, i) => v === lcd[i]);
+            return `${bitmap.width}x${bitmap.height} ${same ? 'same' : 'other'}`;
+          } catch (e) {
+            await new Promise((r) => setTimeout(r, 20));
+          }
+        }
+        return 'nothing';
+      });
+      check(copied === '128x160 same', `clipboard: ${copied}`);
+      check((await inst.hook('keyWaits')) === waits && (await inst.frame()) === frame, 'the click on the LCD reached the firmware');
+      await context.close();
+    });
+
     await test(`${engine}: a language change redraws the LCD and the title, and a reload keeps it`, async () => {
       const context = await fresh();
       const inst = await Instrument.open(context, engine);
