@@ -306,7 +306,6 @@ function start() {
     doLayout();
     if (hooks) hooks.module = M;
     M._orb_start();
-    if (hooks && hooks.idle) M._orb_test_idle_times(hooks.idle.backlightMs, hooks.idle.powerOffMs);
     if (hooks) hooks.ready = true;
   });
 }
