@@ -353,6 +353,14 @@ async function engineTests(engine, part) {
       await inst.setIdle(1000, 4000);  // counted from the next key, however slow the driver
       await inst.press(4);
       sameFrame(await inst.frame(), point, 'the route point screen');
+      // Hidden (as a tab in the background): the settings are written then.
+      await inst.page.evaluate(() => {
+        Object.defineProperty(document, 'visibilityState', { value: 'hidden', configurable: true });
+        document.dispatchEvent(new Event('visibilitychange'));
+        delete document.visibilityState;
+      });
+      const hidden = await inst.storedSettings();
+      check(iniValue(hidden, 'MenuMode') === '1', `stored when hidden: ${hidden}`);
       const blue = COLOURS.find(([code]) => code === 3);
       const b = point.indexOf('B'), bx = b % 129, by = Math.floor(b / 129);
       await inst.waitPixel(bx, by, blue[2]);  // the title band dimmed
