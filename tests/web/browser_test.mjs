@@ -236,7 +236,7 @@ async function engineTests(engine, part) {
       const context = await fresh();
       const inst = await Instrument.open(context, engine);
       check(await inst.grey(), 'the LCD is not the switched-off grey at start');
-      await inst.click(2, 40);  // a short press of the power button does nothing
+      await inst.click(2);  // a short press of the power button does nothing
       await sleep(100);
       check(await inst.grey(), 'a short press switched the device on');
       await inst.switchOn();
