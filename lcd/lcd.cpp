@@ -9,14 +9,6 @@
 
 std::uint16_t LcdBuf[LCD_HEIGHT][LCD_WORDS_PER_ROW];
 
-const LcdColour kLcdColours[9] = {
-    {LCD_BLACK, 0x000000, 0x000000},       {LCD_BLUE, 0x0000FF, 0x00003F},
-    {LCD_GREEN, 0x008000, 0x003F00},       {LCD_LIGHT_GREEN, 0x10F810, 0x003F00},
-    {LCD_RED, 0xFF0000, 0x3F0000},         {LCD_LIGHT_RED, 0xF81010, 0x3F0000},
-    {LCD_YELLOW, 0xFFFF00, 0x3F3F00},      {LCD_LIGHT_YELLOW, 0xF8F810, 0x3F3F00},
-    {LCD_WHITE, 0xF0F0FF, 0x4E4E4E},
-};
-
 namespace {
 struct ColourLut {
   std::array<std::uint32_t, 256> bright{};

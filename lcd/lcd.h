@@ -26,7 +26,14 @@ struct LcdColour {
   std::uint32_t bright;  // 0xRRGGBB with the backlight on
   std::uint32_t dimmed;  // 0xRRGGBB with the backlight off
 };
-extern const LcdColour kLcdColours[9];
+// In the header, so that build tools can take the colours without linking.
+inline constexpr LcdColour kLcdColours[9] = {
+    {LCD_BLACK, 0x000000, 0x000000},       {LCD_BLUE, 0x0000FF, 0x00003F},
+    {LCD_GREEN, 0x008000, 0x003F00},       {LCD_LIGHT_GREEN, 0x10F810, 0x003F00},
+    {LCD_RED, 0xFF0000, 0x3F0000},         {LCD_LIGHT_RED, 0xF81010, 0x3F0000},
+    {LCD_YELLOW, 0xFFFF00, 0x3F3F00},      {LCD_LIGHT_YELLOW, 0xF8F810, 0x3F3F00},
+    {LCD_WHITE, 0xF0F0FF, 0x4E4E4E},
+};
 
 // 256-entry lookup of both columns; codes the firmware never draws show as
 // their plain RGB 3-3-2 value.

@@ -141,17 +141,6 @@ EMSCRIPTEN_KEEPALIVE const char* orb_window_text(unsigned id) {
   return g_text.c_str();
 }
 EMSCRIPTEN_KEEPALIVE const char* orb_version() { return ORB_VERSION; }
-// Where the pictures go, in window pixels: the instrument picture, the LCD,
-// the four pressed pictures (x, y, w, h each), then their stacking order.
-EMSCRIPTEN_KEEPALIVE const int* orb_layout() {
-  static int layout[28];
-  int* p = layout;
-  for (const TPanelRect& r : {panel::kDevice, panel::kLcd, panel::kButtons[0], panel::kButtons[1],
-                              panel::kButtons[2], panel::kButtons[3]})
-    *p++ = r.x, *p++ = r.y, *p++ = r.w, *p++ = r.h;
-  for (int i : panel::kButtonStacking) *p++ = i;
-  return layout;
-}
 // Test hook, reached only through the hooks a test puts into the page before
 // it loads: shorter idle intervals.
 EMSCRIPTEN_KEEPALIVE void orb_test_idle_times(int backlightMs, int powerOffMs) {

@@ -264,6 +264,33 @@ async function engineTests(engine, part) {
       await context.close();
     });
 
+    // The page shows the instrument before its firmware has come; a press
+    // made meanwhile is handed over with its own times once the firmware runs.
+    await test(`${engine}: a long press before the firmware has loaded switches on`, async () => {
+      const context = await fresh();
+      const page = await context.newPage();
+      page.on('pageerror', (e) => problems.push(`${engine}: page error: ${e.message}`));
+      await page.setViewport({ width: 800, height: 720 });
+      await page.evaluateOnNewDocument(() => { window.orb720TestHooks = {}; });
+      await page.setRequestInterception(true);
+      let letWasmThrough;
+      const wasmHeld = new Promise((resolve) => { letWasmThrough = resolve; });
+      page.on('request', (r) => {
+        if (r.url().endsWith('/orb720.wasm')) wasmHeld.then(() => r.continue());
+        else r.continue();
+      });
+      await page.goto(URL_HTTP);
+      const inst = new Instrument(page, engine);
+      await page.waitForFunction(() => window.orb720TestHooks.zoom >= 1);
+      check(await inst.grey(), 'the switched-off LCD is not shown before the firmware');
+      await inst.click(2, 500);
+      check(!(await inst.hook('ready')), 'the firmware came before it was let through');
+      letWasmThrough();
+      await page.waitForFunction(() => window.orb720TestHooks.ready && /^key/.test(window.orb720TestHooks.waiting), { timeout: 20000 });
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu after a press made before the firmware ran');
+      await context.close();
+    });
+
     await test(`${engine}: a long touch switches on, a touch neither scrolls nor zooms`, async () => {
       const context = await fresh();
       const inst = await Instrument.open(context, engine, { viewport: { width: 420, height: 800, hasTouch: true, isMobile: true, deviceScaleFactor: 2 } });
@@ -455,7 +482,7 @@ try {
   await Promise.all(runs.map(([engine, part]) => engineTests(engine, part)));
   await runTest(`no page error, no request beyond the origin (${ENGINES})`, async () => {
     check(problems.length === 0, problems.join('\n'));
-    check(served.includes('/orb720.js') && served.includes('/pictures/device.png'), 'the server saw no request');
+    check(served.includes('/index.html') && served.includes('/orb720.wasm'), 'the server saw no request for the page and its firmware');
   });
 } finally {
   server.close();

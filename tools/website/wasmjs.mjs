@@ -1,7 +1,6 @@
-// A build step of the page: the wasm as a script that the page loads beside
-// the glue (a page opened from disk may not fetch a .wasm file), as one
-// base64 string that the page decodes itself, so no fetch of a data: URL
-// stands between the page and the compile.
+// A build step of the page: the wasm as a script, for a page opened from disk
+// (which may not fetch a .wasm file): one base64 string that the page decodes
+// itself, so no fetch of a data: URL stands between the page and the compile.
 //
 //   node wasmjs.mjs IN.wasm OUT.js
 import { readFileSync, writeFileSync, renameSync } from 'node:fs';

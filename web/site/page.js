@@ -1,14 +1,33 @@
-// The page around the firmware: the window's pictures scaled to fit, pointer
-// input, the tool bar and its dialogs, the LCD canvas, the page's one timer
-// and the settings in local storage. The rules themselves are in the wasm
-// (web/webhost.cpp); this script only carries events in and pictures out.
+// The page around the firmware, once first.js has shown the instrument:
+// pointer input, the tool bar and its dialogs, the LCD canvas, the page's one
+// timer and the settings in local storage. The rules themselves are in the
+// wasm (web/webhost.cpp); this script only carries events in and pictures
+// out. Emscripten's glue (createOrb720) follows it in the same script.
 (() => {
   'use strict';
-  // The wasm comes as base64 at the head of this script: decoded and compiled
-  // at once, while the page itself may still be loading.
-  const compiled = WebAssembly.compile(decodeBase64(ORB720_WASM));
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', start);
   else start();
+
+// The firmware: fetched and compiled while it streams in; a page opened from
+// disk may not fetch it and takes it from a script of base64 instead.
+function compileFirmware() {
+  if (location.protocol === 'file:') return fromScript();
+  return fetch('orb720.wasm').then((r) => {
+    if (!r.ok) throw new Error(`orb720.wasm: ${r.status}`);
+    // A server that does not call it application/wasm still serves its bytes.
+    return WebAssembly.compileStreaming(r.clone()).catch(() => r.arrayBuffer().then((b) => WebAssembly.compile(b)));
+  }).catch(fromScript);
+}
+
+function fromScript() {
+  return new Promise((resolve, reject) => {
+    const s = document.createElement('script');
+    s.src = 'orb720-wasm.js';
+    s.onload = () => resolve(WebAssembly.compile(decodeBase64(window.ORB720_WASM)));
+    s.onerror = () => reject(new Error('orb720-wasm.js could not be loaded'));
+    document.head.appendChild(s);
+  });
+}
 
 // In a function of its own, where the engine compiles the loop: at the top
 // level it is interpreted, several times slower.
@@ -21,23 +40,24 @@ function decodeBase64(text) {
 
 function start() {
   const $ = (s) => document.querySelector(s);
-  const lcd = $('#lcd'), instrument = $('#instrument'), stage = $('#stage');
+  // The instrument laid out and its switched-off LCD shown (first.js).
+  const first = window.orb720First;
+  const lcd = $('#lcd'), instrument = $('#instrument');
   const languageList = $('#language'), notice = $('#notice');
-  const buttons = [1, 2, 3, 4].map((n) => $(`[data-button="${n}"]`));
-  const ctx = lcd.getContext('2d', { alpha: false });
-  const frame = ctx.createImageData(128, 160);
+  const { buttons, ctx, frame } = first;
   const SETTINGS_KEY = 'ORB720Demo.INI';
   // Put in place by an automated test before the page loads; never by the page.
   const hooks = window.orb720TestHooks || null;
+  if (hooks) hooks.zoom = first.zoom;
   let M = null;  // the module, once it runs
-  let layout = null;  // window pixels: device, lcd, buttons[4], stacking
-  let scale = 1;  // CSS pixels per picture pixel
   let windowLang = 'en';
 
   // ---- clock: never back, and on across hidden tabs and a sleeping machine ----
   const perf0 = performance.now(), wall0 = Date.now();
   let slept = 0;
+  let eventTime = null;  // while presses made before the device ran are handed over
   function now() {
+    if (eventTime !== null) return Math.floor(eventTime + slept);
     const p = performance.now();
     // Some systems stop the monotonic clock while the machine sleeps; the
     // wall clock tells how long that was.
@@ -197,50 +217,23 @@ function start() {
     d.showModal();
   }
 
-  // ---- layout: the window's pictures at the window's proportions ----
-  const MARGIN = 8;  // window pixels at least around the instrument
-  function place(el, x, y, w, h) {
-    Object.assign(el.style, { left: `${x * scale}px`, top: `${y * scale}px`, width: `${w * scale}px`, height: `${h * scale}px` });
-  }
-  function doLayout() {
-    if (!layout) return;
-    const dpr = window.devicePixelRatio || 1;
-    const [dx, dy, dw, dh] = layout.slice(0, 4);
-    const w = stage.clientWidth, h = stage.clientHeight;
-    const fit = Math.min(w / (dw + 2 * MARGIN), h / (dh + 2 * MARGIN));
-    // Whole screen pixels per LCD pixel keep the LCD sharp; below one, it
-    // shrinks as it must.
-    const zoom = Math.floor(fit * dpr);
-    scale = zoom >= 1 ? zoom / dpr : fit;
-    const left = Math.round(((w - dw * scale) / 2) * dpr) / dpr;
-    const top = Math.round(((h - dh * scale) / 2) * dpr) / dpr;
-    Object.assign(instrument.style, { left: `${left}px`, top: `${top}px`, width: `${dw * scale}px`, height: `${dh * scale}px` });
-    place($('#device'), 0, 0, dw, dh);
-    const [lx, ly, lw, lh] = layout.slice(4, 8);
-    place(lcd, lx - dx, ly - dy, lw, lh);
-    buttons.forEach((b, i) => {
-      const [bx, by, bw, bh] = layout.slice(8 + 4 * i, 12 + 4 * i);
-      place(b, bx - dx, by - dy, bw, bh);
-    });
-    layout.slice(24, 28).forEach((index, order) => { buttons[index].style.zIndex = String(order + 2); });
-    $('#device').style.zIndex = '1';
-    instrument.hidden = false;
-    if (hooks) hooks.zoom = zoom;
-  }
-
   // ---- pointers: the primary button of a mouse, every finger, a pen ----
   function pictureXY(e) {
     const r = instrument.getBoundingClientRect();
-    return [Math.floor((e.clientX - r.left) / scale), Math.floor((e.clientY - r.top) / scale)];
+    return [Math.floor((e.clientX - r.left) / first.scale), Math.floor((e.clientY - r.top) / first.scale)];
   }
   const down = new Set();
+  // Pointer events that came before the device ran, with their times: handed
+  // over as they happened once it runs, so that no press is lost or shortened.
+  let early = [];
   function cancelPointers() {
-    if (!M || !down.size) return;
+    if (!down.size) return;
     down.clear();
-    M._orb_cancel_pointers();
+    if (M) M._orb_cancel_pointers();
+    else early.push({ at: performance.now(), call: () => M._orb_cancel_pointers() });
   }
   instrument.addEventListener('pointerdown', (e) => {
-    if (!M || e.button !== 0) return;
+    if (e.button !== 0) return;
     e.preventDefault();
     try {
       instrument.setPointerCapture(e.pointerId);  // the release comes here wherever it is
@@ -249,11 +242,13 @@ function start() {
     }
     down.add(e.pointerId);
     const [x, y] = pictureXY(e);
-    if (M._orb_pointer_down(e.pointerId, x, y)) copyLcd();
+    if (!M) early.push({ at: e.timeStamp, call: () => M._orb_pointer_down(e.pointerId, x, y) });
+    else if (M._orb_pointer_down(e.pointerId, x, y)) copyLcd();
   });
   const up = (e) => {
-    if (!M || !down.delete(e.pointerId)) return;
-    M._orb_pointer_up(e.pointerId);
+    if (!down.delete(e.pointerId)) return;
+    if (M) M._orb_pointer_up(e.pointerId);
+    else early.push({ at: e.timeStamp, call: () => M._orb_pointer_up(e.pointerId) });
   };
   instrument.addEventListener('pointerup', (e) => { if (e.button === 0 || e.pointerType !== 'mouse') up(e); });
   instrument.addEventListener('pointercancel', up);
@@ -275,6 +270,7 @@ function start() {
 
   // ---- the tool bar ----
   languageList.addEventListener('change', () => {
+    if (!M) return;  // the list is filled by the device, so this cannot happen before it runs
     M._orb_language(languageList.selectedIndex);
     languageList.blur();  // no control keeps the keyboard focus
   });
@@ -292,21 +288,38 @@ function start() {
     }
   });
   window.addEventListener('pagehide', () => { if (M) M._orb_page_hidden(); });
-  window.addEventListener('resize', doLayout);
+  window.addEventListener('resize', () => {
+    first.layout();
+    if (hooks) hooks.zoom = first.zoom;
+  });
 
   // ---- start ----
-  const instantiateWasm = (imports, receive) => {
-    compiled.then((module) => WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module)));
-    return {};
-  };
-  createOrb720({ page, instantiateWasm }).then((module) => {
-    M = module;
-    const p = M._orb_layout() >> 2;
-    layout = Array.from(M.HEAP32.subarray(p, p + 28));
-    doLayout();
-    if (hooks) hooks.module = M;
-    M._orb_start();
-    if (hooks) hooks.ready = true;
-  });
+  // The switched-off LCD is shown (first.js); the device presents the same
+  // frame as its first. The firmware loads after the page has been drawn, so
+  // that its compiling does not hold the first frame back.
+  setTimeout(runFirmware, 0);
+
+  function runFirmware() {
+    const compiled = compileFirmware();
+    const instantiateWasm = (imports, receive) => {
+      compiled.then((module) => WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module)));
+      return {};
+    };
+    createOrb720({ page, instantiateWasm }).then((module) => {
+      M = module;
+      if (hooks) hooks.module = M;
+      M._orb_start();
+      for (const e of early) {
+        eventTime = e.at;
+        e.call();
+      }
+      eventTime = null;
+      early = [];
+      M._orb_timers_due();  // what fell due since then
+      if (hooks) hooks.ready = true;
+    }, (e) => {
+      showError(document.title, `The page could not start the instrument: ${e && e.message ? e.message : e}`);
+    });
+  }
 }
 })();
