@@ -124,14 +124,12 @@ void TWebHost::CancelPointers() {
 }
 
 void TWebHost::ChangeLanguage(int index) {
-  // One thread is the window's and the firmware's: a firmware that runs
-  // keeps its language until its next wait takes the change over, as the
-  // device thread does.
-  const std::uint16_t firmwareLang = ThreadLanguage();
-  TPageLanguage target(page_, rules_);
-  if (ApplyLanguageChange(languages_, index, InitDeviceInfo, target))
-    windowLang_ = LangIdOf(languages_[static_cast<std::size_t>(index)].LanguageValue);
-  if (keys_.FirmwareRunning()) SetThreadLanguage(firmwareLang);
+  {
+    TOneThreadLanguage firmwareKeepsItsOwn(keys_);
+    TPageLanguage target(page_, rules_);
+    if (ApplyLanguageChange(languages_, index, InitDeviceInfo, target))
+      windowLang_ = LangIdOf(languages_[static_cast<std::size_t>(index)].LanguageValue);
+  }
   AfterEvent();
 }
 

@@ -7,6 +7,7 @@
 #include "lcd.h"
 #include "rotation.h"
 #include "state.h"
+#include "strtab.h"
 #include "tracelog.h"
 
 void TDueTimer::Start(int ms) {
@@ -89,6 +90,13 @@ void TDeviceRules::OnBacklightTimer() {
 void TDeviceRules::SetLanguage(std::uint32_t value) {
   keys_.SetLanguage(value);
   PostKey(KEY_NONE);
+}
+
+TOneThreadLanguage::TOneThreadLanguage(TKeyChannel& keys)
+    : running_(keys.FirmwareRunning()), language_(ThreadLanguage()) {}
+
+TOneThreadLanguage::~TOneThreadLanguage() {
+  if (running_) SetThreadLanguage(language_);
 }
 
 std::optional<std::uint64_t> TDueTimers::NextDue() const {

@@ -107,6 +107,21 @@ class TDeviceRules {
   TIdleTimes times_;
 };
 
+// For a host whose window and firmware share one thread, over a language
+// change: a running firmware keeps its thread language until its next wait
+// takes the change over, as the device thread does.
+class TOneThreadLanguage {
+ public:
+  explicit TOneThreadLanguage(TKeyChannel& keys);
+  ~TOneThreadLanguage();
+  TOneThreadLanguage(const TOneThreadLanguage&) = delete;
+  TOneThreadLanguage& operator=(const TOneThreadLanguage&) = delete;
+
+ private:
+  bool running_;
+  std::uint16_t language_;
+};
+
 // The three timers of a host that fires them itself.
 struct TDueTimers {
   explicit TDueTimers(const std::function<std::uint64_t()>& clock) : powerOff(clock), backlight(clock), repeat(clock) {}

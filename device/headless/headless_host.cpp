@@ -222,9 +222,8 @@ void THeadlessHost::SwitchOff() {
 
 void THeadlessHost::ChangeLanguage(std::uint32_t languageValue) {
   EnterWindowMode();
-  // One thread is both the window's and the firmware's: a running firmware
-  // keeps its language until its next wait, as on the device thread.
-  if (!keys_.FirmwareRunning()) SetThreadLanguage(LangIdOf(languageValue));
+  TOneThreadLanguage firmwareKeepsItsOwn(keys_);
+  SetThreadLanguage(LangIdOf(languageValue));  // the window's
   if (idle_) return rules_.SetLanguage(languageValue);
   keys_.SetLanguage(languageValue);
   keys_.SetKey(KEY_NONE);
