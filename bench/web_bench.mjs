@@ -5,12 +5,12 @@
 //   node bench/web_bench.mjs [SITE]      SITE: build/web/site by default
 // needs the site (cmake --workflow --preset web) and tests/web/node_modules
 // (scripts/install-deps.sh).
-import { createServer } from 'node:http';
-import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { dirname, extname, join, resolve, sep } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { serveFolder } from '../tests/web/static_server.mjs';
 import { gzipSync } from 'node:zlib';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -49,21 +49,8 @@ const f = c.createImageData(128, 160);
 new Uint32Array(f.data.buffer).fill(0xff4e4e4e);
 c.putImageData(f, 0, 0);
 </script></body></html>`;
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png', '.wasm': 'application/wasm' };
-const server = createServer((req, res) => {
-  const path = decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname);
-  if (path === '/bare.html') return res.writeHead(200, { 'Content-Type': 'text/html' }).end(BARE);
-  const file = resolve(SITE, `.${path}`);
-  try {
-    if (!file.startsWith(SITE + sep) || !statSync(file).isFile()) throw new Error();
-    res.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-store' });
-    res.end(readFileSync(file));
-  } catch {
-    res.writeHead(404).end();
-  }
-});
-await new Promise((r) => server.listen(0, '127.0.0.1', r));
-const ORIGIN = `http://127.0.0.1:${server.address().port}`;
+const server = await serveFolder(SITE, { extra: { '/bare.html': BARE } });
+const ORIGIN = server.origin;
 
 const userData = mkdtempSync(join(tmpdir(), 'orb-web-bench-'));
 const browser = await puppeteer.launch({

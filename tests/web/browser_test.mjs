@@ -8,13 +8,13 @@
 // page's timers apart from the others), as one process: mostly they wait.
 // Frames are compared as colour codes with the golden frames and with what
 // the headless host renders for the same keys (EXE, tests/web/reference).
-import { createServer } from 'node:http';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { extname, join, resolve, sep } from 'node:path';
+import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
+import { serveFolder } from './static_server.mjs';
 
 const args = process.argv.slice(2);
 const opt = (name) => args[args.indexOf(`--${name}`) + 1];
@@ -24,22 +24,8 @@ const ONLY = args.includes('--only') ? new RegExp(opt('only')) : null;  // a sub
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
 // ---- a static server on the loopback address, any free port ----
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.png': 'image/png' };
-const served = [];
-const server = createServer((req, res) => {
-  const path = decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname);
-  const file = resolve(SITE, `.${path === '/' ? '/index.html' : path}`);
-  served.push(path);
-  try {
-    if (!file.startsWith(SITE + sep) || !statSync(file).isFile()) throw new Error();
-    res.writeHead(200, { 'Content-Type': TYPES[extname(file)] || 'application/octet-stream', 'Cache-Control': 'no-store' });
-    res.end(readFileSync(file));
-  } catch {
-    res.writeHead(404).end();
-  }
-});
-await new Promise((r) => server.listen(0, '127.0.0.1', r));
-const ORIGIN = `http://127.0.0.1:${server.address().port}`;
+const server = await serveFolder(SITE);
+const { origin: ORIGIN, served } = server;
 const URL_HTTP = `${ORIGIN}/index.html`;
 
 // ---- reference frames: the headless host, the goldens ----
@@ -92,7 +78,8 @@ class Instrument {
     page.on('console', (m) => { if (m.type() === 'error') problems.push(`${engine}: console error: ${m.text()}`); });
     page.on('request', (r) => {
       const u = r.url();
-      const local = u.startsWith(`${ORIGIN}/`) || u.startsWith('data:') || u.startsWith('blob:') || (url.startsWith('file:') && u.startsWith('file:'));
+      const own = url.startsWith('file:') ? 'file:' : `${new URL(url).origin}/`;
+      const local = u.startsWith(own) || u.startsWith('data:') || u.startsWith('blob:');
       if (!local) problems.push(`${engine}: request beyond the origin: ${u}`);
     });
     await page.setViewport(viewport || { width: 800, height: 720 });
@@ -254,14 +241,24 @@ async function engineTests(engine, part) {
       await walk(context, engine);
       await context.close();
     });
-    if (engine !== 'chromium') return;
-
     await test(`${engine}: opened from disk, the page switches on`, async () => {
       const context = await fresh();
       const inst = await Instrument.open(context, engine, { url: pathToFileURL(join(SITE, 'index.html')).href });
       await inst.switchOn();
       sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu from file://');
       await context.close();
+    });
+    if (engine !== 'chromium') return;
+
+    await test(`${engine}: a server that sends the wasm as plain bytes serves the page too`, async () => {
+      const plain = await serveFolder(SITE, { wasmType: 'application/octet-stream' });
+      const context = await fresh();
+      const inst = await Instrument.open(context, engine, { url: `${plain.origin}/index.html` });
+      await inst.switchOn();
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu');
+      check(plain.served.includes('/orb720.wasm') && !plain.served.includes('/orb720-wasm.js'), `requests: ${plain.served.join(' ')}`);
+      await context.close();
+      plain.close();
     });
 
     // The page shows the instrument before its firmware has come; a press
