@@ -123,6 +123,12 @@ class WebHostTest : public ::testing::Test {
   }
   // Holds the power button long enough to switch on at t.
   void SwitchOn(std::uint64_t t) { page.Press(t, 2, 500); }
+  // From the main menu down to route point 1 and YES to the speed question,
+  // a key every 200 ms after t; the time of the YES.
+  std::uint64_t MeasurePointOne(std::uint64_t t) {
+    for (int n : {4, 4, 4, 4, 1}) page.Press(t += 200, n, 50);
+    return t;
+  }
   TFakePage page;
 };
 
@@ -141,9 +147,7 @@ TEST_F(WebHostTest, SwitchOffDuringMeasuringEndsTheFirmwareAndItSwitchesOnAgain)
   TWebHost host(page);
   host.SetIdleTimes({1000, 800});
   SwitchOn(0);
-  std::uint64_t t = 1000;
-  for (int n : {4, 4, 4, 4}) page.Press(t += 200, n, 50);
-  page.Press(t += 200, 1, 50);  // YES: measure; the pause runs to t + 1550
+  const std::uint64_t t = MeasurePointOne(1000);  // the pause runs to t + 1550
   page.At(t + 1200, [&] { EXPECT_FALSE(host.IsOn()) << "the power-off interval did not end in the pause"; });
   page.At(t + 1300, [&] { EXPECT_EQ(Value(page.storage.value_or(""), "MenuMode"), "1"); });
   SwitchOn(t + 6000);
@@ -169,9 +173,7 @@ TEST_F(WebHostTest, SwitchOnWhileTheSwitchedOffFirmwareStillPausesIsServedAfterI
   TWebHost host(page);
   host.SetIdleTimes({2500, 2400});
   SwitchOn(0);
-  std::uint64_t t = 1000;
-  for (int n : {4, 4, 4, 4}) page.Press(t += 200, n, 50);
-  page.Press(t += 200, 1, 50);  // key at 2050: measuring to 3550, auto-step pause to 5550
+  MeasurePointOne(1000);  // YES let go at 2050: measuring to 3550, auto-step pause to 5550
   page.At(4600, [&] { EXPECT_FALSE(host.IsOn()) << "no switch-off in the auto-step pause"; });
   page.Press(4700, 2, 500);  // switched on at 5200, in the pause
   std::size_t framesAtSwitchOn = 0;
@@ -227,9 +229,7 @@ TEST_F(WebHostTest, SwitchOffThatFellDueWhileHiddenHasHappenedWhenShown) {
 TEST_F(WebHostTest, LanguageChangeInAPauseReachesTheFirmwareAtItsNextWait) {
   TWebHost host(page);
   SwitchOn(0);
-  std::uint64_t t = 1000;
-  for (int n : {4, 4, 4, 4}) page.Press(t += 200, n, 50);
-  page.Press(t += 200, 1, 50);
+  const std::uint64_t t = MeasurePointOne(1000);
   page.At(t + 600, [&] {
     host.ChangeLanguage(2);  // RUS, in the "Measuring..." pause
     EXPECT_EQ(page.title, Cp1251ToUtf8(LoadStringTable(1049, 300)));
