@@ -413,6 +413,9 @@ async function engineTests(engine, part) {
         await inst.settled(waits, 10000);  // the firmware unwound and the device loop waits
         check(await inst.grey(), `switched off at ${powerOffMs} ms: the LCD is not grey`);
         check(iniValue(await inst.storedSettings(), 'MenuMode') === '1', 'position not stored');
+        // The usual intervals again, or a loaded machine sees the switched-on
+        // page switch off again before it looks.
+        await inst.setIdle(40000, 60000);
         await inst.switchOn();
         check(!(await inst.grey()), `not switched on again after the switch-off at ${powerOffMs} ms`);
         await context.close();
