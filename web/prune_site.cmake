@@ -1,6 +1,6 @@
 # Leaves in the site folder only the files the build put there (and no empty
-# folder), so that a
-# renamed or dropped file of an earlier build does not linger in it.
+# folder), so that a renamed or dropped file of an earlier build does not
+# linger in it.
 #   cmake -DSITE=<folder> -DKEEP=<file;...> -P prune_site.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB_RECURSE present LIST_DIRECTORIES false "${SITE}/*")
