@@ -263,30 +263,31 @@ async function engineTests(engine, part) {
       plain.close();
     });
 
-    // The page shows the instrument before its firmware has come; a press
-    // made meanwhile is handed over with its own times once the firmware runs.
-    await test(`${engine}: a long press before the firmware has loaded switches on`, async () => {
+    // The page shows the instrument before its code and firmware have come; a
+    // press made meanwhile is kept by first.js, handed to page.js, and from it
+    // to the firmware with its own times once that runs.
+    await test(`${engine}: a long press before the page's code has loaded switches on`, async () => {
       const context = await fresh();
       const page = await context.newPage();
       page.on('pageerror', (e) => problems.push(`${engine}: page error: ${e.message}`));
       await page.setViewport({ width: 800, height: 720 });
       await page.evaluateOnNewDocument(() => { window.orb720TestHooks = {}; });
       await page.setRequestInterception(true);
-      let letWasmThrough;
-      const wasmHeld = new Promise((resolve) => { letWasmThrough = resolve; });
+      let letCodeThrough;
+      const codeHeld = new Promise((resolve) => { letCodeThrough = resolve; });
       page.on('request', (r) => {
-        if (r.url().endsWith('/orb720.wasm')) wasmHeld.then(() => r.continue());
+        if (r.url().endsWith('/orb720.js')) codeHeld.then(() => r.continue());
         else r.continue();
       });
-      await page.goto(URL_HTTP);
+      await page.goto(URL_HTTP, { waitUntil: 'domcontentloaded' });
       const inst = new Instrument(page, engine);
-      await page.waitForFunction(() => window.orb720TestHooks.zoom >= 1);
+      await page.waitForFunction(() => !document.querySelector('#instrument').hidden);
       check(await inst.grey(), 'the switched-off LCD is not shown before the firmware');
       await inst.click(2, 500);
-      check(!(await inst.hook('ready')), 'the firmware came before it was let through');
-      letWasmThrough();
+      check(!(await page.evaluate(() => !!window.orb720Pictures)), 'the page\'s code came before it was let through');
+      letCodeThrough();
       await page.waitForFunction(() => window.orb720TestHooks.ready && /^key/.test(window.orb720TestHooks.waiting), { timeout: 20000 });
-      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu after a press made before the firmware ran');
+      sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu after a press made before the page\'s code ran');
       await context.close();
     });
 

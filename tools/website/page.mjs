@@ -1,7 +1,8 @@
 // A build step of the page: index.html as one file that shows the instrument
-// at once, with its style, its pictures (as data: addresses), the layout of
-// the instrument and the page's script inside, so that the first frame waits
-// for no further request; only the firmware comes apart (see page.js).
+// at once, with its style, the pictures it shows (as data: addresses), the
+// layout of the instrument and first.js inside, so that the first frame waits
+// for no further request; the rest of the page's code (orb720.js, see
+// code.mjs) and the firmware come apart.
 //
 //   node page.mjs TEMPLATE.html PAGE.css PANEL.json PICTURES_DIR NAME=FILE[,FILE...]... OUT.html
 // Each <script src="NAME"></script> of the template becomes its FILEs inline.

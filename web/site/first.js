@@ -50,5 +50,52 @@ window.orb720First = (() => {
   new Uint32Array(first.frame.data.buffer).fill(abgr);  // little-endian, as every browser's canvas
   first.ctx.putImageData(first.frame, 0, 0);
   first.layout();
+
+  // Pointer events on the instrument before page.js runs, kept as they came
+  // for it to take over: a press on the picture is never lost.
+  const early = [];
+  const kinds = ['pointerdown', 'pointerup', 'pointercancel', 'lostpointercapture'];
+  const keep = (e) => {
+    if (e.type === 'pointerdown' && e.button === 0) {
+      e.preventDefault();
+      try {
+        instrument.setPointerCapture(e.pointerId);
+      } catch (err) {
+        // a pointer the browser no longer tracks
+      }
+    }
+    const { type, pointerId, button, pointerType, clientX, clientY, timeStamp } = e;
+    early.push({ type, pointerId, button, pointerType, clientX, clientY, timeStamp, preventDefault() {} });
+  };
+  const keepBlur = () => early.push({ type: 'blur', timeStamp: performance.now() });
+  const noMenu = (e) => e.preventDefault();
+  kinds.forEach((k) => instrument.addEventListener(k, keep));
+  instrument.addEventListener('contextmenu', noMenu);
+  window.addEventListener('blur', keepBlur);
+  first.takeEarly = () => {
+    kinds.forEach((k) => instrument.removeEventListener(k, keep));
+    instrument.removeEventListener('contextmenu', noMenu);
+    window.removeEventListener('blur', keepBlur);
+    return early.splice(0);
+  };
+
+  // The rest of the page's code (page.js, the firmware's glue) runs once this
+  // frame has been drawn; a hidden page draws none, hence the timer too.
+  let loading = false;
+  const load = () => {
+    if (loading) return;
+    loading = true;
+    const s = document.createElement('script');
+    s.src = 'orb720.js';
+    s.onerror = () => {
+      const box = $('#error');
+      box.querySelector('h1').textContent = document.title;
+      box.querySelector('.text').textContent = 'The page could not start the instrument: orb720.js could not be loaded';
+      box.showModal();
+    };
+    document.body.appendChild(s);
+  };
+  requestAnimationFrame(() => setTimeout(load, 0));
+  setTimeout(load, 100);
   return first;
 })();

@@ -45,6 +45,12 @@ function start() {
   const lcd = $('#lcd'), instrument = $('#instrument');
   const languageList = $('#language'), notice = $('#notice');
   const { buttons, ctx, frame } = first;
+  // The pictures the first frame does without (the build puts them before
+  // this script): pressed buttons, the About logo, the page's icon.
+  const pictures = window.orb720Pictures;
+  buttons.forEach((b, i) => { b.querySelector('img').src = pictures[`button${i + 1}.png`]; });
+  $('#about .logo').src = pictures['logo.png'];
+  $('link[rel="icon"]').href = pictures['icon.png'];
   const SETTINGS_KEY = 'ORB720Demo.INI';
   // Put in place by an automated test before the page loads; never by the page.
   const hooks = window.orb720TestHooks || null;
@@ -226,13 +232,13 @@ function start() {
   // Pointer events that came before the device ran, with their times: handed
   // over as they happened once it runs, so that no press is lost or shortened.
   let early = [];
-  function cancelPointers() {
+  function cancelPointers(at = performance.now()) {
     if (!down.size) return;
     down.clear();
     if (M) M._orb_cancel_pointers();
-    else early.push({ at: performance.now(), call: () => M._orb_cancel_pointers() });
+    else early.push({ at, call: () => M._orb_cancel_pointers() });
   }
-  instrument.addEventListener('pointerdown', (e) => {
+  const onDown = (e) => {
     if (e.button !== 0) return;
     e.preventDefault();
     try {
@@ -244,17 +250,22 @@ function start() {
     const [x, y] = pictureXY(e);
     if (!M) early.push({ at: e.timeStamp, call: () => M._orb_pointer_down(e.pointerId, x, y) });
     else if (M._orb_pointer_down(e.pointerId, x, y)) copyLcd();
-  });
+  };
   const up = (e) => {
     if (!down.delete(e.pointerId)) return;
     if (M) M._orb_pointer_up(e.pointerId);
     else early.push({ at: e.timeStamp, call: () => M._orb_pointer_up(e.pointerId) });
   };
-  instrument.addEventListener('pointerup', (e) => { if (e.button === 0 || e.pointerType !== 'mouse') up(e); });
+  const onUp = (e) => { if (e.button === 0 || e.pointerType !== 'mouse') up(e); };
+  // What first.js kept before this script ran, then the events themselves.
+  const handlers = { pointerdown: onDown, pointerup: onUp, pointercancel: up, lostpointercapture: up, blur: (e) => cancelPointers(e.timeStamp) };
+  for (const e of first.takeEarly()) handlers[e.type](e);
+  instrument.addEventListener('pointerdown', onDown);
+  instrument.addEventListener('pointerup', onUp);
   instrument.addEventListener('pointercancel', up);
   instrument.addEventListener('lostpointercapture', up);
   instrument.addEventListener('contextmenu', (e) => e.preventDefault());
-  window.addEventListener('blur', cancelPointers);
+  window.addEventListener('blur', () => cancelPointers());
 
   // The LCD as shown, bright or dimmed, where the browser lets a page write
   // pictures to the clipboard; elsewhere nothing happens, as in the window.
