@@ -79,6 +79,14 @@ window.orb720First = (() => {
     return early.splice(0);
   };
 
+  // The error box: the firmware's, and this page's own when it cannot start.
+  first.showError = (title, text) => {
+    const box = $('#error');
+    box.querySelector('h1').textContent = title;
+    box.querySelector('.text').textContent = text;
+    if (!box.open) box.showModal();
+  };
+
   // The rest of the page's code (page.js, the firmware's glue) runs once this
   // frame has been drawn; a hidden page draws none, hence the timer too.
   let loading = false;
@@ -87,12 +95,7 @@ window.orb720First = (() => {
     loading = true;
     const s = document.createElement('script');
     s.src = 'orb720.js';
-    s.onerror = () => {
-      const box = $('#error');
-      box.querySelector('h1').textContent = document.title;
-      box.querySelector('.text').textContent = 'The page could not start the instrument: orb720.js could not be loaded';
-      box.showModal();
-    };
+    s.onerror = () => first.showError(document.title, 'The page could not start the instrument: orb720.js could not be loaded');
     document.body.appendChild(s);
   };
   requestAnimationFrame(() => setTimeout(load, 0));

@@ -108,11 +108,7 @@ function start() {
     errorWaiters = [];
     w.forEach((resolve) => resolve());
   });
-  function showError(title, text) {
-    errorBox.querySelector('h1').textContent = title;
-    errorBox.querySelector('.text').textContent = text;
-    if (!errorBox.open) errorBox.showModal();
-  }
+  const showError = first.showError;
   function errorClosed() {
     return errorBox.open ? new Promise((resolve) => errorWaiters.push(resolve)) : Promise.resolve();
   }
