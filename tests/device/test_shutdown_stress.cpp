@@ -146,7 +146,7 @@ std::string SettingsPath() {
 }
 
 template <class P>
-bool Pump(P pred, int ms) {
+bool PumpBriefly(P pred, int ms) {
   QElapsedTimer t;
   t.start();
   while (!pred()) {
@@ -203,12 +203,12 @@ class ShutdownStress : public ::testing::TestWithParam<std::tuple<int, bool>> {
   // Posts a key and waits until the firmware took it and waits again.
   bool Key(std::uint16_t code, bool last) {
     if (code == kAfterStep)
-      return Pump([&] { return host_->lastTaken == KEY_STEP && host_->inWait && host_->entered > host_->takenAt; },
-                  5000);
+      return PumpBriefly(
+          [&] { return host_->lastTaken == KEY_STEP && host_->inWait && host_->entered > host_->takenAt; }, 5000);
     const long before = host_->taken;
     dev_->PostKey(code);
-    if (!Pump([&] { return host_->taken > before && host_->lastTaken == code; }, 5000)) return false;
-    return last || Pump([&] { return host_->inWait && host_->entered > host_->takenAt; }, 5000);
+    if (!PumpBriefly([&] { return host_->taken > before && host_->lastTaken == code; }, 5000)) return false;
+    return last || PumpBriefly([&] { return host_->inWait && host_->entered > host_->takenAt; }, 5000);
   }
 
   bool Reached(const TTarget& t) {
@@ -257,11 +257,11 @@ TEST_P(ShutdownStress, EndsInTimeWithTheSettingsComplete) {
     const std::string where = label + ", round " + std::to_string(round);
     watchdog_.Arm(where + " (reaching it)", 30);
     Start();
-    ASSERT_TRUE(Pump([&] { return host_->inWait && host_->mode == SCR_MAIN; }, 5000)) << where;
+    ASSERT_TRUE(PumpBriefly([&] { return host_->inWait && host_->mode == SCR_MAIN; }, 5000)) << where;
     host_->gatedPauseMs = target.pause;
     for (std::size_t k = 0; k < target.keys.size(); ++k)
       ASSERT_TRUE(Key(target.keys[k], k + 1 == target.keys.size())) << where << ": key " << k;
-    ASSERT_TRUE(Pump([&] { return Reached(target); }, 5000))
+    ASSERT_TRUE(PumpBriefly([&] { return Reached(target); }, 5000))
         << where << ": the firmware waits in state " << host_->mode << " with time-out " << host_->timeout;
     // Vary the moment a little: a timed wait may be in any part of its 100 ms.
     if (target.timeout > 0) QThread::msleep(static_cast<unsigned long>(round % 4) * 7);
@@ -271,7 +271,7 @@ TEST_P(ShutdownStress, EndsInTimeWithTheSettingsComplete) {
     if (powerOff) {
       watchdog_.Arm(where + " (stopping)", 10);
       dev_->PowerOffTimer().start(1);
-      ASSERT_TRUE(Pump([&] { return stops_ == 1 && Grey(); }, 5000)) << where << ": the firmware did not stop";
+      ASSERT_TRUE(PumpBriefly([&] { return stops_ == 1 && Grey(); }, 5000)) << where << ": the firmware did not stop";
       EXPECT_FALSE(dev_->IsOn()) << where;
       const qint64 took = t.elapsed();
       fig.slowestMs = std::max(fig.slowestMs, took);

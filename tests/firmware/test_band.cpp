@@ -11,14 +11,13 @@
 #include "measpoint.h"
 #include "point.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 void Prepare(std::uint16_t state) {
   InitMenuTexts();
   RouteStore.clear();

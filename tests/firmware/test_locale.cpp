@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "comma_locale.h"
+#include "keys.h"
 #include "flash.h"
 #include "headless_host.h"
 #include "host.h"
@@ -18,8 +19,6 @@
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 struct TWalk {
   std::vector<TFrame> frames;
   std::vector<std::string> trace;

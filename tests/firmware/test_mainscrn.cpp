@@ -12,14 +12,13 @@
 #include "persist.h"
 #include "runscrn.h"
 #include "golden.h"
+#include "keys.h"
 #include "devicerules.h"
 #include "headless_host.h"
 #include "state.h"
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 // Runs the firmware as one switch-on until the script ends (switch-off).
 std::string SwitchOn(THeadlessHost&) {
   InitMenuTexts();

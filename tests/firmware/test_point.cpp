@@ -12,14 +12,13 @@
 #include "measpoint.h"
 #include "point.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 // The demonstration route, nothing off-route, the settings' defaults.
 void NewRoute() {
   InitMenuTexts();
@@ -49,7 +48,7 @@ std::optional<std::uint16_t> RunPoint(THeadlessHost&) {
 }
 
 // Selected row of a frame: the selection band reaches the right edge.
-int SelectedRow(const TFrame& f) {
+int SelectedPointRow(const TFrame& f) {
   for (int row = 0; row < 3; ++row)
     if (f.At(127, 16 + 13 * row + 2) == LCD_BLUE) return row;
   return -1;
@@ -65,7 +64,9 @@ std::ostream& operator<<(std::ostream& o, const TPos& p) { return o << "{" << p.
 // Point and row shown by every frame of the point view.
 std::vector<TPos> Walk(THeadlessHost& host, std::initializer_list<std::uint16_t> keys) {
   std::vector<TPos> seen;
-  host.OnFrame = [&](const TFrame& f) { seen.push_back({CProgramState.npnt, static_cast<std::int16_t>(SelectedRow(f))}); };
+  host.OnFrame = [&](const TFrame& f) {
+    seen.push_back({CProgramState.npnt, static_cast<std::int16_t>(SelectedPointRow(f))});
+  };
   host.Keys(keys);
   EXPECT_FALSE(RunPoint(host).has_value());
   host.OnFrame = nullptr;
@@ -97,7 +98,7 @@ TEST_F(PointScreenTest, RoutePointGoldenBothLanguages) {
     NewRoute();
     RunPoint(host);
     EXPECT_GOLDEN(host.LastFrame(), "point_route_en");
-    EXPECT_EQ(SelectedRow(host.LastFrame()), 0);
+    EXPECT_EQ(SelectedPointRow(host.LastFrame()), 0);
   }
   {
     THeadlessHost host(1049);
@@ -121,7 +122,7 @@ TEST_F(PointScreenTest, StoredValuesWithAlarmColours) {
   EXPECT_GOLDEN(f, "point_alarm_en");
   EXPECT_EQ(f.At(120, 90), LCD_LIGHT_RED);
   EXPECT_EQ(f.At(120, 140), LCD_WHITE);  // no levels on the harmonic slot
-  EXPECT_EQ(SelectedRow(f), 2);
+  EXPECT_EQ(SelectedPointRow(f), 2);
 
   THeadlessHost ru(1049);
   NewRoute();

@@ -8,6 +8,7 @@
 #include "host.h"
 #include "lcd.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "runscrn.h"
 #include "setup.h"
@@ -15,8 +16,6 @@
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 
 struct Result {
   bool stopped = false;

@@ -8,6 +8,7 @@
 #include "host.h"
 #include "lcd.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "rotation.h"
 #include "runscrn.h"
@@ -16,8 +17,6 @@
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
-
 struct TachoTest : ::testing::Test {
   void SetUp() override {
     CProgramState = TProgramState{};
