@@ -302,8 +302,8 @@ function start() {
 
   // ---- start ----
   // The switched-off LCD is shown (first.js); the device presents the same
-  // frame as its first. The firmware loads after the page has been drawn, so
-  // that its compiling does not hold the first frame back.
+  // frame as its first. From a timer: emscripten's glue, which defines
+  // createOrb720, follows this script in orb720.js.
   setTimeout(runFirmware, 0);
 
   function runFirmware() {
