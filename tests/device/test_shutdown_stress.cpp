@@ -26,6 +26,7 @@
 #include "flash.h"
 #include "host.h"
 #include "inifile.h"
+#include "keys.h"
 #include "persist.h"
 #include "runscrn.h"
 #include "state.h"
@@ -35,7 +36,6 @@
 namespace {
 
 constexpr int kRounds = 100;
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
 // In a key list: wait until the firmware has taken its own auto step and
 // waits again, so that the next key does not meet the auto step in the slot.
 constexpr std::uint16_t kAfterStep = 0xFFFF;

@@ -15,13 +15,13 @@
 #include "host.h"
 #include "lcd.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "runscrn.h"
 #include "state.h"
 #include "texts.h"
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
 constexpr std::uint32_t kUsEnglish = 1033u | (1u << 16);
 
 // The input spectrum the screen should show, worked out here from the

@@ -10,6 +10,7 @@
 #include "measpoint.h"
 #include "point.h"
 #include "golden.h"
+#include "keys.h"
 #include "headless_host.h"
 #include "runscrn.h"
 #include "setup.h"
@@ -33,7 +34,6 @@ extern "C" void __wrap__Z11InitMeasValR8CMeasValsss(CMeasVal& out, std::int16_t 
 }
 
 namespace {
-constexpr std::uint16_t S(int n) { return static_cast<std::uint16_t>(KEY_SHORT + n); }
 constexpr std::uint16_t YES = S(1);
 constexpr std::uint16_t NO = S(3);
 
