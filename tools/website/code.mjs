@@ -3,16 +3,15 @@
 // ahead of it (window.orb720Pictures, by file name).
 //
 //   node code.mjs PICTURES_DIR NAME.png[,NAME.png...] OUT.js FILE...
-import { readFileSync, writeFileSync, renameSync } from 'node:fs';
-import { basename, join } from 'node:path';
+import { readFileSync } from 'node:fs';
+import { basename } from 'node:path';
+import { pngDataUrl, writeWhole } from './output.mjs';
 
 const [pictures, names, output, ...files] = process.argv.slice(2);
 if (!files.length) {
   console.error('usage: node code.mjs PICTURES_DIR NAME.png[,NAME.png...] OUT.js FILE...');
   process.exit(2);
 }
-const table = Object.fromEntries(names.split(',').map((n) =>
-  [basename(n), `data:image/png;base64,${readFileSync(join(pictures, basename(n))).toString('base64')}`]));
+const table = Object.fromEntries(names.split(',').map((n) => [basename(n), pngDataUrl(pictures, basename(n))]));
 const code = [`window.orb720Pictures = ${JSON.stringify(table)};`, ...files.map((f) => readFileSync(f, 'utf8'))].join('\n');
-writeFileSync(`${output}.tmp`, code);
-renameSync(`${output}.tmp`, output);
+writeWhole(output, code);

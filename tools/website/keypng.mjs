@@ -3,10 +3,11 @@
 // does without any script. Runs on the node that emscripten brings along.
 //
 //   node keypng.mjs IN.png KEY OUT.png     KEY: RRGGBB, or - for none
-import { readFileSync, writeFileSync, renameSync } from 'node:fs';
+import { readFileSync } from 'node:fs';
 import { inflateSync, deflateSync } from 'node:zlib';
 import { resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { writeWhole } from './output.mjs';
 
 const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
   let c = n;
@@ -127,8 +128,7 @@ if (process.argv[1] && fileURLToPath(import.meta.url) === resolve(process.argv[1
   try {
     const image = decodePng(readFileSync(input));
     if (key !== '-') keyOut(image, parseInt(key, 16));
-    writeFileSync(output + '.tmp', encodePng(image));
-    renameSync(output + '.tmp', output);
+    writeWhole(output, encodePng(image));
   } catch (e) {
     console.error(`keypng: ${input}: ${e.message}`);
     process.exit(1);

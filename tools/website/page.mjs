@@ -6,8 +6,8 @@
 //
 //   node page.mjs TEMPLATE.html PAGE.css PANEL.json PICTURES_DIR NAME=FILE[,FILE...]... OUT.html
 // Each <script src="NAME"></script> of the template becomes its FILEs inline.
-import { readFileSync, writeFileSync, renameSync } from 'node:fs';
-import { join } from 'node:path';
+import { readFileSync } from 'node:fs';
+import { pngDataUrl, writeWhole } from './output.mjs';
 
 const args = process.argv.slice(2);
 if (args.length < 6) {
@@ -43,8 +43,7 @@ for (const [name, files] of scripts) {
 }
 if (/<script src=/.test(html)) fail('the template loads a script this step was not given');
 html = html.replace(/(src|href)="pictures\/([a-z0-9_]+\.png)"/g, (_, attr, name) =>
-  `${attr}="data:image/png;base64,${readFileSync(join(pictures, name)).toString('base64')}"`);
+  `${attr}="${pngDataUrl(pictures, name)}"`);
 if (/pictures\//.test(html)) fail('a picture is named in a form this step does not inline');
 
-writeFileSync(`${output}.tmp`, html);
-renameSync(`${output}.tmp`, output);
+writeWhole(output, html);

@@ -3,7 +3,8 @@
 // itself, so no fetch of a data: URL stands between the page and the compile.
 //
 //   node wasmjs.mjs IN.wasm OUT.js
-import { readFileSync, writeFileSync, renameSync } from 'node:fs';
+import { readFileSync } from 'node:fs';
+import { writeWhole } from './output.mjs';
 
 const [input, output] = process.argv.slice(2);
 if (!output) {
@@ -15,5 +16,4 @@ if (wasm.readUInt32LE(0) !== 0x6d736100) {
   console.error(`wasmjs: ${input}: not a wasm module`);
   process.exit(1);
 }
-writeFileSync(`${output}.tmp`, `var ORB720_WASM="${wasm.toString('base64')}";\n`);
-renameSync(`${output}.tmp`, output);
+writeWhole(output, `var ORB720_WASM="${wasm.toString('base64')}";\n`);
