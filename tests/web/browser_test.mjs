@@ -236,6 +236,13 @@ async function engineTests(engine, part) {
         dpr: window.devicePixelRatio,
       }));
       check(Number.isInteger(zoom) && zoom >= 1 && Math.abs(css * dpr - 128 * zoom) < 1e-6, `LCD ${css} CSS px at ${dpr} dppx, zoom ${zoom}`);
+      // Too small a window for one pixel a pixel: shrunk smoothly, since
+      // leaving pixels out garbled the menu ("TACIOMETER").
+      const rendering = () => inst.page.$eval('#lcd', (c) => getComputedStyle(c).imageRendering);
+      check(await rendering() === 'pixelated', `LCD at zoom ${zoom}: ${await rendering()}`);
+      await inst.page.setViewport({ width: 300, height: 380 });
+      await inst.page.waitForFunction(() => window.orb720TestHooks.zoom === 0);
+      check(await rendering() === 'auto', `LCD shrunk: ${await rendering()}`);
       await context.close();
     });
     await test(`${engine}: a walk through a measurement and the analysis shows the headless host's frames`, async () => {

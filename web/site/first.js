@@ -37,6 +37,7 @@ window.orb720First = (() => {
     });
     panel.stacking.forEach((index, order) => { buttons[index].style.zIndex = String(order + 2); });
     device.style.zIndex = '1';
+    instrument.classList.toggle('shrunk', zoom < 1);
     instrument.hidden = false;
     first.zoom = zoom;
   };
