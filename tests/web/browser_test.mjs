@@ -462,6 +462,13 @@ async function engineTests(engine, part) {
       await inst.page.click('#about-button');
       const about = await inst.page.$eval('#about', (d) => [d.open, d.textContent]);
       check(about[0] && about[1].includes('Version 2.6.0.1') && !(await inst.page.$eval('#overview', (d) => d.open)), 'About');
+      // In a small frame the Overview scrolls, and it opens at its beginning
+      // (it opened scrolled to its end, where the focus went).
+      await inst.page.keyboard.press('Escape');
+      await inst.page.setViewport({ width: 360, height: 420 });
+      await inst.page.click('#overview-button');
+      const [top, scrolls] = await inst.page.$eval('#overview', (d) => [d.scrollTop, d.scrollHeight > d.clientHeight]);
+      check(scrolls && top === 0, `Overview in a small frame: scrolled to ${top} (${scrolls ? 'scrolls' : 'fits'})`);
       await context.close();
     });
 
