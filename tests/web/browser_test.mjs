@@ -15,6 +15,7 @@ import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
 import { serveFolder } from './static_server.mjs';
+import { decodePng } from '../../tools/website/keypng.mjs';
 
 const args = process.argv.slice(2);
 const opt = (name) => args[args.indexOf(`--${name}`) + 1];
@@ -171,6 +172,25 @@ class Instrument {
     }
     return diffs;
   }
+  // Screen pixels of the LCD that are not its canvas pixel, each shown as a
+  // zoom x zoom block from a whole screen pixel.
+  async offScreenPixels() {
+    const { zoom, x, y, dpr, rgba } = await this.page.evaluate(() => {
+      const c = document.querySelector('#lcd'), r = c.getBoundingClientRect();
+      return { zoom: window.orb720TestHooks.zoom, x: r.left, y: r.top, dpr: window.devicePixelRatio,
+        rgba: Array.from(c.getContext('2d').getImageData(0, 0, 128, 160).data) };
+    });
+    const shot = decodePng(Buffer.from(await this.page.screenshot()));
+    const left = Math.round(x * dpr), top = Math.round(y * dpr);
+    let diffs = 0;
+    for (let sy = 0; sy < 160 * zoom; sy++) {
+      for (let sx = 0; sx < 128 * zoom; sx++) {
+        const o = ((top + sy) * shot.width + left + sx) * 4, i = (Math.floor(sy / zoom) * 128 + Math.floor(sx / zoom)) * 4;
+        if (shot.px[o] !== rgba[i] || shot.px[o + 1] !== rgba[i + 1] || shot.px[o + 2] !== rgba[i + 2]) diffs++;
+      }
+    }
+    return { zoom, diffs };
+  }
   async grey() {
     return this.page.evaluate(() => document.querySelector('#lcd').getContext('2d').getImageData(0, 0, 128, 160).data
       .every((v, i) => (i % 4 === 3 ? v === 255 : v === 0x4e)));
@@ -230,16 +250,18 @@ async function engineTests(engine, part) {
       check(await inst.grey(), 'a short press switched the device on');
       await inst.switchOn();
       sameFrame(await inst.frame(), golden('main_menu_en'), 'main menu');
-      const { zoom, css, dpr } = await inst.page.evaluate(() => ({
-        zoom: window.orb720TestHooks.zoom,
-        css: document.querySelector('#lcd').getBoundingClientRect().width,
-        dpr: window.devicePixelRatio,
-      }));
-      check(Number.isInteger(zoom) && zoom >= 1 && Math.abs(css * dpr - 128 * zoom) < 1e-6, `LCD ${css} CSS px at ${dpr} dppx, zoom ${zoom}`);
+      // Sharp on the screen, also at a fractional pixel ratio, where the LCD
+      // came a fraction of a screen pixel off and an edge or a row blurred.
+      for (const [viewport, whole] of [[null, 1], [{ width: 1300, height: 1000, deviceScaleFactor: 2.25 }, 4]]) {
+        if (viewport) await inst.page.setViewport(viewport);
+        await inst.page.waitForFunction((z) => window.orb720TestHooks.zoom === z, {}, whole);
+        const { zoom, diffs } = await inst.offScreenPixels();
+        check(diffs === 0, `LCD at zoom ${zoom} on screen: ${diffs} pixels off`);
+      }
       // Too small a window for one pixel a pixel: shrunk smoothly, since
       // leaving pixels out garbled the menu ("TACIOMETER").
       const rendering = () => inst.page.$eval('#lcd', (c) => getComputedStyle(c).imageRendering);
-      check(await rendering() === 'pixelated', `LCD at zoom ${zoom}: ${await rendering()}`);
+      check(await rendering() === 'pixelated', `LCD at a whole zoom: ${await rendering()}`);
       await inst.page.setViewport({ width: 300, height: 380 });
       await inst.page.waitForFunction(() => window.orb720TestHooks.zoom === 0);
       check(await rendering() === 'auto', `LCD shrunk: ${await rendering()}`);

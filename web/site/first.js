@@ -12,31 +12,38 @@ window.orb720First = (() => {
   const MARGIN = 8;  // window pixels at least around the instrument
   const first = { panel, buttons, scale: 1 };
 
-  function place(el, x, y, w, h) {
-    const s = first.scale;
-    Object.assign(el.style, { left: `${x * s}px`, top: `${y * s}px`, width: `${w * s}px`, height: `${h * s}px` });
+  // The instrument is laid out in window pixels and scaled as a whole by one
+  // transform, from a corner on a whole screen pixel: box edges in CSS pixels
+  // are rounded to the layout's own units, and at a fractional pixel ratio
+  // that put the LCD a fraction of a screen pixel off and blurred an edge.
+  function place(el, [x, y, w, h]) {
+    Object.assign(el.style, { left: `${x - panel.device[0]}px`, top: `${y - panel.device[1]}px`, width: `${w}px`, height: `${h}px` });
   }
   first.layout = () => {
     const dpr = window.devicePixelRatio || 1;
-    const [dx, dy, dw, dh] = panel.device;
+    const [, , dw, dh] = panel.device;
     const w = stage.clientWidth, h = stage.clientHeight;
     const fit = Math.min(w / (dw + 2 * MARGIN), h / (dh + 2 * MARGIN));
     // Whole screen pixels per LCD pixel keep the LCD sharp; below one, it
     // shrinks as it must.
     const zoom = Math.floor(fit * dpr);
     const scale = first.scale = zoom >= 1 ? zoom / dpr : fit;
-    const left = Math.round(((w - dw * scale) / 2) * dpr) / dpr;
-    const top = Math.round(((h - dh * scale) / 2) * dpr) / dpr;
-    Object.assign(instrument.style, { left: `${left}px`, top: `${top}px`, width: `${dw * scale}px`, height: `${dh * scale}px` });
-    place(device, 0, 0, dw, dh);
-    const [lx, ly, lw, lh] = panel.lcd;
-    place(lcd, lx - dx, ly - dy, lw, lh);
-    buttons.forEach((b, i) => {
-      const [bx, by, bw, bh] = panel.buttons[i];
-      place(b, bx - dx, by - dy, bw, bh);
+    const at = stage.getBoundingClientRect();
+    const left = Math.round((at.left + (w - dw * scale) / 2) * dpr) / dpr - at.left;
+    const top = Math.round((at.top + (h - dh * scale) / 2) * dpr) / dpr - at.top;
+    Object.assign(instrument.style, {
+      left: '0px', top: '0px', width: `${dw}px`, height: `${dh}px`,
+      transformOrigin: '0 0', transform: `translate(${left}px, ${top}px) scale(${scale})`,
     });
-    panel.stacking.forEach((index, order) => { buttons[index].style.zIndex = String(order + 2); });
+    place(device, panel.device);
+    place(lcd, panel.lcd);
+    buttons.forEach((b, i) => place(b, panel.buttons[i]));
+    // The picture's display opening is the LCD exactly, so the LCD on top of
+    // it shows the same; under it, chromium drew the picture apart (it
+    // overlaps the canvas) and its opening could come out a pixel off.
     device.style.zIndex = '1';
+    lcd.style.zIndex = '2';
+    panel.stacking.forEach((index, order) => { buttons[index].style.zIndex = String(order + 3); });
     instrument.classList.toggle('shrunk', zoom < 1);
     instrument.hidden = false;
     first.zoom = zoom;
