@@ -10,11 +10,13 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "about.h"
 #include "device.h"
@@ -151,8 +153,11 @@ TLcdView::TLcdView(QWidget* parent) : QWidget(parent), Image(128, 160, QImage::F
 
 void TLcdView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  // On a high-density screen the pixels are repeated, never blurred.
-  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  // On a high-density screen the pixels are repeated, never blurred; at a
+  // fractional ratio some would be repeated once more than others, which
+  // breaks glyphs apart, so there the LCD is smoothed.
+  const qreal ratio = p.paintEngine()->paintDevice()->devicePixelRatioF();
+  p.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
   p.drawImage(QRect(0, 0, 128, 160), Image);
 }
 

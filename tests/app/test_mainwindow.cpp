@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <QToolButton>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "about.h"
@@ -228,4 +229,25 @@ TEST_F(WindowFixture, WindowAndDialogsCarryTheApplicationIcon) {
   const TFormOverview overview(form.get());
   EXPECT_EQ(about.windowIcon().cacheKey(), icon.cacheKey());
   EXPECT_EQ(overview.windowIcon().cacheKey(), icon.cacheKey());
+}
+
+// A screen of 1.5 device pixels a pixel would repeat every other LCD pixel
+// once more than the rest and break glyphs apart: there the LCD is smoothed,
+// and at whole ratios its pixels are repeated exactly.
+TEST(LcdView, SmoothedOnlyAtAFractionalPixelRatio) {
+  TLcdView view(nullptr);
+  for (int y = 0; y < 160; ++y)
+    for (int x = 0; x < 128; ++x) view.Image.setPixel(x, y, x % 2 ? 0xFFFFFF : 0x000000);
+  auto shown = [&view](qreal ratio) {
+    QImage out(QSize(128, 160) * ratio, QImage::Format_RGB32);
+    out.setDevicePixelRatio(ratio);
+    out.fill(Qt::red);
+    view.render(&out);
+    std::set<QRgb> colours;
+    for (int x = 0; x < out.width(); ++x) colours.insert(out.pixel(x, 40) & 0xFFFFFF);
+    return colours;
+  };
+  EXPECT_EQ(shown(1), (std::set<QRgb>{0x000000, 0xFFFFFF}));
+  EXPECT_EQ(shown(2), (std::set<QRgb>{0x000000, 0xFFFFFF}));
+  EXPECT_GT(shown(1.5).size(), 2u);  // blended, not some columns doubled
 }
