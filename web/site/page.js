@@ -302,10 +302,18 @@ function start() {
     }
   });
   window.addEventListener('pagehide', () => { if (M) M._orb_page_hidden(); });
-  window.addEventListener('resize', () => {
+  const relayout = () => {
     first.layout();
     if (hooks) hooks.zoom = first.zoom;
-  });
+  };
+  window.addEventListener('resize', relayout);
+  // A move to a screen of another density need not resize the page.
+  (function watchDensity() {
+    matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', () => {
+      relayout();
+      watchDensity();
+    }, { once: true });
+  })();
 
   // ---- start ----
   // The switched-off LCD is shown (first.js); the device presents the same
