@@ -19,6 +19,17 @@ window.orb720First = (() => {
   function place(el, [x, y, w, h]) {
     Object.assign(el.style, { left: `${x - panel.device[0]}px`, top: `${y - panel.device[1]}px`, width: `${w}px`, height: `${h}px` });
   }
+  place(instrument, panel.device);
+  place(device, panel.device);
+  place(lcd, panel.lcd);
+  buttons.forEach((b, i) => place(b, panel.buttons[i]));
+  // The picture's display opening is the LCD exactly, so the LCD on top of it
+  // shows the same; under it, chromium drew the picture apart (it overlaps
+  // the canvas) and its opening could come out a pixel off.
+  device.style.zIndex = '1';
+  lcd.style.zIndex = '2';
+  panel.stacking.forEach((index, order) => { buttons[index].style.zIndex = String(order + 3); });
+
   first.layout = () => {
     const dpr = window.devicePixelRatio || 1;
     const [, , dw, dh] = panel.device;
@@ -31,19 +42,7 @@ window.orb720First = (() => {
     const at = stage.getBoundingClientRect();
     const left = Math.round((at.left + (w - dw * scale) / 2) * dpr) / dpr - at.left;
     const top = Math.round((at.top + (h - dh * scale) / 2) * dpr) / dpr - at.top;
-    Object.assign(instrument.style, {
-      left: '0px', top: '0px', width: `${dw}px`, height: `${dh}px`,
-      transformOrigin: '0 0', transform: `translate(${left}px, ${top}px) scale(${scale})`,
-    });
-    place(device, panel.device);
-    place(lcd, panel.lcd);
-    buttons.forEach((b, i) => place(b, panel.buttons[i]));
-    // The picture's display opening is the LCD exactly, so the LCD on top of
-    // it shows the same; under it, chromium drew the picture apart (it
-    // overlaps the canvas) and its opening could come out a pixel off.
-    device.style.zIndex = '1';
-    lcd.style.zIndex = '2';
-    panel.stacking.forEach((index, order) => { buttons[index].style.zIndex = String(order + 3); });
+    instrument.style.transform = `translate(${left}px, ${top}px) scale(${scale})`;
     instrument.classList.toggle('shrunk', zoom < 1);
     instrument.hidden = false;
     first.zoom = zoom;
