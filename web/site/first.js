@@ -86,12 +86,20 @@ window.orb720First = (() => {
     return early.splice(0);
   };
 
+  // Opening focuses a dialog's first control, which scrolls a dialog taller
+  // than a small frame to its end; every dialog of the page opens at its
+  // beginning, as the window's.
+  first.openDialog = (d) => {
+    d.showModal();
+    d.scrollTop = 0;
+  };
+
   // The error box: the firmware's, and this page's own when it cannot start.
   first.showError = (title, text) => {
     const box = $('#error');
     box.querySelector('h1').textContent = title;
     box.querySelector('.text').textContent = text;
-    if (!box.open) box.showModal();
+    if (!box.open) first.openDialog(box);
   };
 
   // The rest of the page's code (page.js, the firmware's glue) runs once this

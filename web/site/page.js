@@ -178,13 +178,6 @@ function start() {
     return M.UTF8ToString(M._orb_window_text(id));
   }
 
-  // Opening focuses the dialog's first control, which scrolls a dialog taller
-  // than a small frame to its end; it opens at its beginning, as the window's.
-  function openDialog(d) {
-    d.showModal();
-    d.scrollTop = 0;
-  }
-
   // The window's Overview: a box per text, none for a text this language lacks.
   function openOverview() {
     cancelPointers();
@@ -209,7 +202,7 @@ function start() {
     more.textContent = text(506);
     more.href = text(310);
     d.querySelector('form button').textContent = text(309);
-    openDialog(d);
+    first.openDialog(d);
   }
 
   function openAbout() {
@@ -223,7 +216,7 @@ function start() {
     const web = d.querySelector('.web a');
     web.textContent = web.href = text(310);
     d.querySelector('form button').textContent = text(309);
-    openDialog(d);
+    first.openDialog(d);
   }
 
   // ---- pointers: the primary button of a mouse, every finger, a pen ----
